@@ -1,0 +1,30 @@
+# Quick start: `make demo` and `make test`. A bare `make` builds the three programs into build/.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all build test test-release test-sanitize demo clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Every test twice: the normal build with g++, then clang++ with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+test: test-release test-sanitize
+
+test-release: build
+	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
+
+test-sanitize:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DMZ_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
+
+demo: build
+	sh scripts/demo.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

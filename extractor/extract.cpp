@@ -1,0 +1,106 @@
+// Writing one entry: base.mzf for every file, base.btx and the listing base.bas for BASIC.
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cstring>
+
+#include "extractor/basic/listing.h"
+#include "extractor/scratch.h"
+#include "extractor/velkor.h"
+#include "formats/mzf.h"
+#include "formats/outfile.h"
+#include "formats/sharp.h"
+
+char ScratchText[kScratchTextSize];
+
+namespace {
+
+constexpr int kOutputNameSize = kScratchTextSize + 8;
+
+// Writes header and data as one output file, unless it would replace one of the run's inputs.
+void WriteEntryFile(const VelkorRun* run, const char* name, const void* header, size_t headerSize,
+                    const uint8_t* data, size_t size) {
+  if (IsRunInput(run, name)) {
+    std::printf("ERROR: File '%s' is an input file, not replaced!\n", name);
+    return;
+  }
+  OutputFile out;
+  bool written = OpenOutput(&out, name);
+  if (written) {
+    WriteOutput(&out, header, headerSize);
+    WriteOutput(&out, data, size);
+    written = CommitOutput(&out, false);
+  }
+  if (!written) std::printf("ERROR: Cannot write file '%s'!\n", name);
+}
+
+}  // namespace
+
+char* MakeBaseName(const uint8_t* name) {
+  int length = 0;
+  while (length < kNameLength && name[length] != 0) {
+    ScratchText[length] = static_cast<char>(name[length]);
+    ++length;
+  }
+  ScratchText[length] = '\0';
+  for (int i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(ScratchText[i]);
+    char mapped = static_cast<char>(c);
+    if (c >= 'A' && c <= 'Z') {
+      mapped = static_cast<char>(c - 'A' + 'a');
+    } else if (c == ' ') {
+      mapped = '_';
+    } else if (c < 0x20 || c >= 0x80) {
+      // A byte the host might not take ends the name.
+      ScratchText[i] = '\0';
+      length = i;
+      break;
+    } else if (c == '*') {
+      mapped = '=';
+    } else if (c == '/' || c == '>' || c == '<') {
+      mapped = '-';
+    } else if (c == '"') {
+      mapped = ',';
+    } else if (c == 0x7F) {
+      mapped = SharpToAscii(0x7F);
+    }
+    ScratchText[i] = mapped;
+  }
+  return ScratchText;
+}
+
+bool IsRunInput(const VelkorRun* run, const char* name) {
+  struct stat output;
+  if (stat(name, &output) != 0 || !S_ISREG(output.st_mode)) return false;
+  for (int i = 0; i < run->inputCount; ++i) {
+    struct stat input;
+    if (stat(run->inputs[i], &input) == 0 && S_ISREG(input.st_mode) &&
+        input.st_dev == output.st_dev && input.st_ino == output.st_ino) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void ExtractEntry(VelkorRun* run, uint8_t attribute, const uint8_t* name, uint16_t size,
+                  uint16_t load, uint16_t exec, uint16_t dataOffset) {
+  const char* base = MakeBaseName(name);
+  char fileName[kOutputNameSize];
+  const uint8_t* data = run->work + dataOffset;
+
+  CMTHeaderStr header;
+  BuildMzfHeader(&header, attribute, name, size, load, exec);
+  std::snprintf(fileName, sizeof fileName, "%s.mzf", base);
+  WriteEntryFile(run, fileName, &header, sizeof header, data, size);
+  if (!IsBasicAttribute(attribute)) return;
+
+  std::snprintf(fileName, sizeof fileName, "%s.btx", base);
+  WriteEntryFile(run, fileName, nullptr, 0, data, size);
+
+  std::snprintf(fileName, sizeof fileName, "%s.bas", base);
+  if (IsRunInput(run, fileName)) {
+    std::printf("ERROR: File '%s' is an input file, not replaced!\n", fileName);
+    return;
+  }
+  WriteBasicListing(base, data, size);
+}

@@ -1,0 +1,60 @@
+// Velkor, the extractor: lists QD images, MZT tapes and RAM disks, checks ROM disks, and writes
+// every file it finds into the current directory.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+constexpr const char* kVelkorVersion = "1.6";
+constexpr uint32_t kWorkBufferSize = 0x40000;  // 256 KiB
+constexpr int kEntryCapacity = 50;             // entries per run, over all input files
+constexpr int kQdRecordSize = 74;              // header block: framing, QD header, "CRC"
+constexpr int kMztRecordSize = 128;            // an MZF header
+constexpr int kRamRecordSize = 35;             // a RAM-disk entry from its third byte
+
+// Modes, set from the first argument.
+enum VelkorMode {
+  kModePlain = 0,     // RAM-disk or ROM-disk images
+  kModeColumns = 1,   // -v: the same with size, load and exec columns
+  kModeColumns2 = 2,  // -V: as -v
+  kModeQd = 3,        // -q
+  kModeQdColumns = 4, // -Q
+  kModeMzt = 5,       // -t
+  kModeMztColumns = 6 // -T
+};
+
+// Everything one run shares between its input files.
+struct VelkorRun {
+  int mode;
+  int entryNumber;  // entries read so far in this run, over every input; indexes the tables
+  uint8_t* work;    // kWorkBufferSize bytes, 0xFF at the start of the run
+  char** inputs;    // the input file names of the command line
+  int inputCount;
+  uint8_t qdEntries[kEntryCapacity][kQdRecordSize];
+  uint8_t mztEntries[kEntryCapacity][kMztRecordSize];
+  uint8_t ramEntries[kEntryCapacity][kRamRecordSize];
+};
+
+// The whole program: banner, switch, one listing per input file. Returns the exit status.
+int VelkorMain(int argc, char** argv);
+
+// The directory readers; each prints its listing and extracts the entries it lists.
+void ListQdDirectory(VelkorRun* run, FILE* image);
+void ListMztDirectory(VelkorRun* run, FILE* tape);
+void ListMemoryDisk(VelkorRun* run, FILE* image);
+
+// One entry's line. The name (17 bytes of the entry record) is ended and converted in place;
+// `columns` is the format of the size, load and exec columns, or null for none.
+void PrintEntryLine(uint8_t attribute, uint8_t* name, uint16_t size, uint16_t load, uint16_t exec,
+                    const char* columns);
+
+// Writes one entry as base.mzf, and a BASIC program also as base.btx and the listing base.bas.
+// `name` is the entry record's name as PrintEntryLine left it.
+void ExtractEntry(VelkorRun* run, uint8_t attribute, const uint8_t* name, uint16_t size,
+                  uint16_t load, uint16_t exec, uint16_t dataOffset);
+
+// The host file name made from an ended and converted MZ name, in the scratch text.
+char* MakeBaseName(const uint8_t* name);
+
+// True when the file `name` exists and is the same file as one of the run's inputs.
+bool IsRunInput(const VelkorRun* run, const char* name);

@@ -2,6 +2,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+MAKEFLAGS  += --no-print-directory
 
 .PHONY: all build test test-release test-sanitize demo clean
 
@@ -24,7 +25,7 @@ test-sanitize:
 	ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
 
 demo: build
-	sh scripts/demo.sh $(BUILD)
+	bash scripts/demo.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

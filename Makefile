@@ -1,10 +1,13 @@
 # Quick start: `make demo` and `make test`. A bare `make` builds the three programs into build/.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_SMOKE_SECONDS ?= 3
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 MAKEFLAGS  += --no-print-directory
 
-.PHONY: all build test test-release test-sanitize demo clean
+.PHONY: all build test test-release test-sanitize fuzz-build fuzz fuzz-smoke demo clean
 
 all: build
 
@@ -14,7 +17,7 @@ build:
 
 # Every test twice: the normal build with g++, then clang++ with AddressSanitizer and
 # UndefinedBehaviorSanitizer.
-test: test-release test-sanitize
+test: test-release test-sanitize fuzz-smoke
 
 test-release: build
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
@@ -24,8 +27,19 @@ test-sanitize:
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
 
+# libFuzzer targets under clang++; `make fuzz` runs each for FUZZ_SECONDS, `make test` a short smoke.
+fuzz-build:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DMZ_FUZZ=ON -DMZ_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: fuzz-build
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-smoke: fuzz-build
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
+
 demo: build
 	bash scripts/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

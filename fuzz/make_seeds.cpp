@@ -1,0 +1,97 @@
+// Writes the seed corpus of every fuzz target: media made by the tests' fixture builders.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/media.h"
+
+namespace {
+
+std::string gRoot;
+
+void Seed(const std::string& target, const std::string& name, const std::string& bytes) {
+  std::string dir = gRoot + "/" + target;
+  mkdir(gRoot.c_str(), 0755);
+  mkdir(dir.c_str(), 0755);
+  std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+}
+
+// A graphics-dialect BASIC program: 10 PRINT "HI";A+1.5
+std::string GraphicsProgram() {
+  std::string line = Le16(10) + Bytes({0x8F, 0x20, '"', 'H', 'I', '"', ';', 'A', 0xF7, 0x15, 0x81, 0x40, 0, 0, 0, 0});
+  return Le16(static_cast<int>(line.size()) + 2) + line + Le16(0);
+}
+
+// A tape-dialect BASIC program: 10 REM X / 20 PRINT A
+std::string TapeProgram() {
+  return Bytes({8, 0, 10, 0, 0x80, 0x20, 'X', 0x0D, 8, 0, 20, 0, 0x85, 0x20, 'A', 0x0D, 0, 0});
+}
+
+// A disk-dialect BASIC program: 10 PRINT A+ 1
+std::string DiskProgram() { return Bytes({13, 0, 10, 0, 0x80, 0x88, 0x20, 'A', '+', 0x0B, 1, 0, 0, 0, 0}); }
+
+std::string RamDisk(const std::vector<std::pair<std::string, std::string>>& files) {
+  std::string image = Le16(0x4000) + Le16(0x0C00) + Repeat(0, 4) + Bytes({8, 9, 10, 11, 12, 13, 14, 15});
+  for (const auto& [name, data] : files) {
+    std::string body = Repeat(0, 3) + Bytes({2}) + Name17(name) + Repeat(0, 2) + Le16(static_cast<int>(data.size())) +
+                       Le16(0x6BCF) + Le16(0) + Repeat(0, 41) + data;
+    image += Le16(static_cast<int>(body.size())) + body;
+  }
+  return image + Le16(0);
+}
+
+std::string RomDisk(const std::string& program) {
+  int bits = 0;
+  for (unsigned char c : program) bits += __builtin_popcount(c);
+  std::string head = Le16(static_cast<int>(program.size())) + Le16(0x1200) + Le16(0x1200) + Le16(bits);
+  int headBits = 0;
+  for (unsigned char c : head) headBits += __builtin_popcount(c);
+  return head + Bytes({headBits}) + program;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_seeds DIRECTORY\n");
+    return 2;
+  }
+  gRoot = argv[1];
+  const std::string programs[] = {GraphicsProgram(), TapeProgram(), DiskProgram()};
+  std::vector<QdFile> files = {{1, "CODE", "\x3E\x41\xCD\x12\x00\xC9", 0x1200, 0x1200},
+                               {2, "GRAPHICS", programs[0], 0x6BCF, 0},
+                               {2, "TAPE", programs[1], 0x4F00, 0},
+                               {5, "DISK", programs[2], 0x6BCF, 0}};
+  std::string image = QdImage(files);
+  Seed("fuzz_velkor_qd", "empty", EmptyQdImage());
+  Seed("fuzz_velkor_qd", "four", image);
+  Seed("fuzz_velkor_qd", "odd", QdImage(files, 5));
+
+  std::string tape;
+  for (const QdFile& file : files) tape += Mzf(file.attribute, file.name, file.data, file.load, file.exec);
+  Seed("fuzz_velkor_mzt", "four", tape);
+  Seed("fuzz_velkor_mzt", "short", tape + Repeat(0x33, 72));
+
+  Seed("fuzz_velkor_memdisk", "ram", RamDisk({{"GRAPHICS", programs[0]}, {"TAPE", programs[1]}}));
+  Seed("fuzz_velkor_memdisk", "ram-empty", RamDisk({}));
+  Seed("fuzz_velkor_memdisk", "rom", RomDisk("\x3E\x41\xCD\x12\x00\xC9"));
+
+  Seed("fuzz_drasil_dir", "empty", EmptyQdImage());
+  Seed("fuzz_drasil_dir", "four", image);
+  // "add": one byte giving the MZF file's share, the MZF file, the image.
+  std::string mzf = Mzf(5, "HELLO", programs[0], 0x6BCF, 0);
+  int share = static_cast<int>(255 * mzf.size() / (mzf.size() + image.size())) + 1;
+  Seed("fuzz_drasil_add", "hello", Bytes({share}) + mzf + image);
+  Seed("fuzz_drasil_add", "empty", Bytes({255}) + mzf + EmptyQdImage());
+
+  std::string packed;
+  for (const QdFile& file : files) {
+    if (!packed.empty()) packed += "\n--\n";
+    packed += Mzf(file.attribute, file.name, file.data, file.load, file.exec);
+  }
+  Seed("fuzz_pandrel", "four", packed);
+  return 0;
+}

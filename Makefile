@@ -2,8 +2,9 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX     ?= /usr/local
 
-.PHONY: all build test test-release test-sanitize demo clean
+.PHONY: all build test test-release test-sanitize demo install package clean
 
 all: build
 
@@ -25,6 +26,18 @@ test-sanitize:
 
 demo: build
 	sh scripts/demo.sh $(BUILD)
+
+# The three programs into $(PREFIX)/bin and their manual pages into $(PREFIX)/share/man/man1;
+# DESTDIR=/some/root stages the same tree below another root.
+install:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX="$(PREFIX)"
+	cmake --build $(BUILD) -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+
+# A Debian package of the same files, in $(BUILD)/dist.
+package: build
+	cmake --build $(BUILD) --target package
+	@ls -1 $(BUILD)/dist/*.deb
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -5,9 +5,10 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 3
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX     ?= /usr/local
 MAKEFLAGS  += --no-print-directory
 
-.PHONY: all build test test-release test-sanitize fuzz-build fuzz fuzz-smoke demo clean
+.PHONY: all build test test-release test-sanitize fuzz-build fuzz fuzz-smoke demo install package clean
 
 all: build
 
@@ -40,6 +41,18 @@ fuzz-smoke: fuzz-build
 
 demo: build
 	bash scripts/demo.sh $(BUILD)
+
+# The three programs into $(PREFIX)/bin and their manual pages into $(PREFIX)/share/man/man1;
+# DESTDIR=/some/root stages the same tree below another root.
+install:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX="$(PREFIX)"
+	cmake --build $(BUILD) -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+
+# A Debian package of the same files, in $(BUILD)/dist.
+package: build
+	cmake --build $(BUILD) --target package
+	@ls -1 $(BUILD)/dist/*.deb
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,69 @@
+# Checks shared by install_test.sh and package_test.sh (sourced, not run): an installed tree holds
+# exactly the three programs and their manual pages, the programs run, and man finds the pages.
+
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# check_programs BIN_DIR WORK_DIR: runs each installed program in WORK_DIR and checks its banner.
+check_programs() {
+  bin=$1 work=$2
+  printf '\nVelkor ver. 1.6\n\n' >"$work/velkor.expected"
+  printf '\nDrasil V 0.30\n\n' >"$work/drasil.expected"
+  printf '\nPandrel ver. 1.2\n\n' >"$work/pandrel.expected"
+
+  # Without arguments Velkor prints only its banner; Drasil does so for an unknown command.
+  (cd "$work" && "$bin/velkor" >velkor.out 2>velkor.err)
+  status=$?
+  [ $status -eq 0 ] || fail "velkor ended with status $status"
+  cmp -s "$work/velkor.out" "$work/velkor.expected" || fail "velkor's banner: $(cat "$work/velkor.out")"
+  (cd "$work" && "$bin/drasil" version >drasil.out 2>drasil.err)
+  status=$?
+  [ $status -eq 0 ] || fail "drasil version ended with status $status"
+  cmp -s "$work/drasil.out" "$work/drasil.expected" || fail "drasil's banner: $(cat "$work/drasil.out")"
+  # Pandrel goes on after its banner (and writes an empty image into the work directory).
+  (cd "$work" && "$bin/pandrel" >pandrel.out 2>pandrel.err)
+  status=$?
+  [ $status -eq 0 ] || fail "pandrel ended with status $status"
+  head -c "$(wc -c <"$work/pandrel.expected")" "$work/pandrel.out" | cmp -s - "$work/pandrel.expected" ||
+    fail "pandrel's banner: $(cat "$work/pandrel.out")"
+  for program in velkor drasil pandrel; do
+    [ -s "$work/$program.err" ] && fail "$program wrote to standard error: $(cat "$work/$program.err")"
+  done
+}
+
+# check_tree ROOT BIN_DIR MAN_DIR SOURCE_DIR WORK_DIR: the tree under ROOT holds the programs in
+# BIN_DIR and the compressed pages in MAN_DIR/man1 (both relative to ROOT), and nothing else.
+check_tree() {
+  root=$1 bindir=$2 mandir=$3 source=$4 work=$5
+  {
+    for program in drasil pandrel velkor; do echo "./$bindir/$program"; done
+    for program in drasil pandrel velkor; do echo "./$mandir/man1/$program.1.gz"; done
+  } | LC_ALL=C sort >"$work/files.expected"
+  (cd "$root" && find . ! -type d) | LC_ALL=C sort >"$work/files.found"
+  if ! cmp -s "$work/files.expected" "$work/files.found"; then
+    fail "installed files differ from the expected ones:"
+    diff "$work/files.expected" "$work/files.found"
+  fi
+
+  for program in velkor drasil pandrel; do
+    [ -x "$root/$bindir/$program" ] || fail "$bindir/$program is not an executable file"
+    page="$root/$mandir/man1/$program.1.gz"
+    if [ -f "$page" ]; then
+      gzip -dc "$page" | cmp -s - "$source/docs/$program.1" ||
+        fail "$mandir/man1/$program.1.gz is not docs/$program.1"
+      if command -v man >/dev/null 2>&1; then
+        found=$(man -M "$root/$mandir" -w "$program" 2>&1)
+        [ "$found" = "$page" ] || fail "man -w $program found '$found', not $page"
+        MANWIDTH=80 man -l "$page" >"$work/page.txt" 2>"$work/page.err" || fail "man -l $page failed"
+        [ -s "$work/page.err" ] && fail "man -l $page: $(cat "$work/page.err")"
+        grep -q '^NAME' "$work/page.txt" || fail "man -l $page shows no NAME section"
+      fi
+    fi
+  done
+
+  check_programs "$root/$bindir" "$work"
+}

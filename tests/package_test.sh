@@ -1,0 +1,45 @@
+#!/bin/sh
+# Builds the Debian package with CPack, unpacks it into a scratch root with dpkg -x, and checks its
+# control fields, that it holds exactly the three programs and their manual pages, and that the
+# programs run from there.
+# usage: package_test.sh CPACK BUILD_DIR SOURCE_DIR
+set -u
+cpack=$1 build=$2 source=$3
+. "$source/tests/installed_files.sh"
+
+if ! command -v dpkg >/dev/null 2>&1 || ! command -v dpkg-deb >/dev/null 2>&1; then
+  echo "dpkg is not installed: Debian package not tested"
+  exit 77
+fi
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/mz-package.XXXXXX") || exit 1
+trap 'rm -rf "$scratch"' EXIT
+trap 'exit 1' HUP INT TERM
+mkdir "$scratch/work" "$scratch/root"
+
+if ! "$cpack" --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
+  cat "$scratch/cpack.log"
+  exit 1
+fi
+set -- "$scratch"/out/*.deb
+if [ $# -ne 1 ] || [ ! -f "$1" ]; then
+  echo "FAIL: cpack made no single .deb file:"
+  ls -la "$scratch/out"
+  exit 1
+fi
+deb=$1
+
+field() { dpkg-deb --field "$deb" "$1"; }
+[ "$(field Package)" = mztools ] || fail "Package: $(field Package)"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
+[ "$(field Section)" = otherosfs ] || fail "Section: $(field Section)"
+[ -n "$(field Version)" ] || fail "no Version"
+case "$(field Maintainer)" in *"<"*@*">") ;; *) fail "Maintainer: $(field Maintainer)" ;; esac
+case "$(field Depends)" in *libc6*) ;; *) fail "Depends: $(field Depends)" ;; esac
+case "$(field Description)" in *MZ-700*) ;; *) fail "Description: $(field Description)" ;; esac
+
+dpkg -x "$deb" "$scratch/root" || fail "dpkg -x $deb"
+check_tree "$scratch/root" usr/bin usr/share/man "$source" "$scratch/work"
+
+[ $failures -eq 0 ] && echo "$(basename "$deb"): 3 programs and 3 manual pages, all run"
+[ $failures -eq 0 ]

@@ -1,9 +1,10 @@
 # Quick start: `make demo` and `make test`. A bare `make` builds the three programs into build/.
-BUILD      ?= build
-ASAN_BUILD ?= build-asan
-JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD       ?= build
+ASAN_BUILD  ?= build-asan
+BENCH_BUILD ?= build-bench
+JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build test test-release test-sanitize demo clean
+.PHONY: all build test test-release test-sanitize bench demo clean
 
 all: build
 
@@ -23,8 +24,14 @@ test-sanitize:
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
 
+# Listing speed, on an optimised build of its own.
+bench:
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMZ_BENCH=ON -DMZ_TESTS=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target listing_bench
+	$(BENCH_BUILD)/listing_bench
+
 demo: build
 	sh scripts/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)

@@ -15,7 +15,7 @@ constexpr uint32_t kPowersOfTen[] = {1,      10,      100,      1000,      10000
 // An unsigned number of up to 256 bits, least significant limb first. The exponent form needs
 // up to about 2 x 2^33 x 10^47 < 2^190.
 struct WideNumber {
-  static constexpr int kLimbs = 8;
+  static constexpr unsigned kLimbs = 8;
   uint32_t limb[kLimbs];
 };
 
@@ -37,34 +37,36 @@ void MultiplyWide(WideNumber* n, uint32_t factor) {
 // Floor division.
 void DivideWide(WideNumber* n, uint32_t divisor) {
   uint64_t remainder = 0;
-  for (int i = WideNumber::kLimbs - 1; i >= 0; --i) {
+  for (unsigned i = WideNumber::kLimbs; i-- > 0;) {
     uint64_t part = (remainder << 32) | n->limb[i];
     n->limb[i] = static_cast<uint32_t>(part / divisor);
     remainder = part % divisor;
   }
 }
 
-void ShiftWideLeft(WideNumber* n, int bits) {
-  int limbs = bits / 32;
-  int rest = bits % 32;
-  for (int i = WideNumber::kLimbs - 1; i >= 0; --i) {
-    int from = i - limbs;
-    uint32_t high = from >= 0 ? n->limb[from] : 0;
-    uint32_t low = from >= 1 ? n->limb[from - 1] : 0;
-    n->limb[i] = rest == 0 ? high : (high << rest) | (low >> (32 - rest));
+void ShiftWideLeft(WideNumber* n, unsigned bits) {
+  unsigned limbs = bits / 32;
+  unsigned rest = bits % 32;
+  for (unsigned i = WideNumber::kLimbs; i-- > 0;) n->limb[i] = i >= limbs ? n->limb[i - limbs] : 0;
+  if (rest == 0) return;
+  for (unsigned i = WideNumber::kLimbs - 1; i > 0; --i) {
+    n->limb[i] = (n->limb[i] << rest) | (n->limb[i - 1] >> (32 - rest));
   }
+  n->limb[0] <<= rest;
 }
 
 // Floor division by 2^bits.
-void ShiftWideRight(WideNumber* n, int bits) {
-  int limbs = bits / 32;
-  int rest = bits % 32;
-  for (int i = 0; i < WideNumber::kLimbs; ++i) {
-    int from = i + limbs;
-    uint32_t low = from < WideNumber::kLimbs ? n->limb[from] : 0;
-    uint32_t high = from + 1 < WideNumber::kLimbs ? n->limb[from + 1] : 0;
-    n->limb[i] = rest == 0 ? low : (low >> rest) | (high << (32 - rest));
+void ShiftWideRight(WideNumber* n, unsigned bits) {
+  unsigned limbs = bits / 32;
+  unsigned rest = bits % 32;
+  for (unsigned i = 0; i < WideNumber::kLimbs; ++i) {
+    n->limb[i] = i + limbs < WideNumber::kLimbs ? n->limb[i + limbs] : 0;
   }
+  if (rest == 0) return;
+  for (unsigned i = 0; i + 1 < WideNumber::kLimbs; ++i) {
+    n->limb[i] = (n->limb[i] >> rest) | (n->limb[i + 1] << (32 - rest));
+  }
+  n->limb[WideNumber::kLimbs - 1] >>= rest;
 }
 
 // floor(2 x mantissa x 2^binary x 10^decimal): twice the integer part of the scaled value,
@@ -73,9 +75,9 @@ uint64_t ScaledHalves(uint64_t mantissa, int binary, int decimal) {
   WideNumber n;
   SetWide(&n, mantissa);
   int shift = binary + 1;
-  if (shift > 0) ShiftWideLeft(&n, shift);
+  if (shift > 0) ShiftWideLeft(&n, static_cast<unsigned>(shift));
   for (int k = decimal; k > 0; k -= 9) MultiplyWide(&n, kPowersOfTen[k < 9 ? k : 9]);
-  if (shift < 0) ShiftWideRight(&n, -shift);
+  if (shift < 0) ShiftWideRight(&n, static_cast<unsigned>(-shift));
   for (int k = -decimal; k > 0; k -= 9) DivideWide(&n, kPowersOfTen[k < 9 ? k : 9]);
   return (static_cast<uint64_t>(n.limb[1]) << 32) | n.limb[0];
 }

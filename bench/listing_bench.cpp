@@ -59,11 +59,12 @@ std::string SingleLineProgram() {
 // Short lines of MZ-700 BASIC with tokens, constants and strings, up to 65535 bytes.
 std::string ShortLinesProgram() {
   const std::string texts[] = {
-      std::string("\x41\xF4\x42\xF7\x0B\x01\x00\x00", 8),                        // A =B + 1
-      std::string("\x8F\x22\x48\x92\xB8\xB8\xB7\x22\x3B\x41\x00", 11),           // PRINT"Hello";A
-      std::string("\x93\x41\xF5\x0B\x0A\x00\xE2\x0B\xE8\x03\x00", 11),           // IF A > 10 THEN 1000
+      std::string("\x41\xF4\x42\xF7\x0B\x01\x00\x00", 8),               // A =B + 1
+      std::string("\x8F\x22\x48\x92\xB8\xB8\xB7\x22\x3B\x41\x00", 11),  // PRINT"Hello";A
+      std::string("\x93\x41\xF5\x0B\x0A\x00\xE2\x0B\xE8\x03\x00", 11),  // IF A > 10 THEN 1000
       std::string("\x41\xF4\x15\x82\x49\x0F\xDA\x9E\xFC\xFF\x82\x28\x42\x29\x00", 15),
-      std::string("\x94\x20\x31\x2C\x32\x2C\x33\x3A\x8D\x49\xF4\x0B\x01\x00\xE0\x0B\x09\x00\x00", 19),
+      std::string("\x94\x20\x31\x2C\x32\x2C\x33\x3A\x8D\x49\xF4\x0B\x01\x00\xE0\x0B\x09\x00\x00",
+                  19),
   };
   std::string program;
   int number = 10;
@@ -94,7 +95,9 @@ std::string ExponentConstantsProgram() {
 
 void BM_SingleLine(benchmark::State& state) { RunListing(state, SingleLineProgram()); }
 void BM_ShortLines(benchmark::State& state) { RunListing(state, ShortLinesProgram()); }
-void BM_ExponentConstants(benchmark::State& state) { RunListing(state, ExponentConstantsProgram()); }
+void BM_ExponentConstants(benchmark::State& state) {
+  RunListing(state, ExponentConstantsProgram());
+}
 
 BENCHMARK(BM_SingleLine)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ShortLines)->Unit(benchmark::kMicrosecond);

@@ -25,7 +25,9 @@ std::string EntryLine(const char* type, const std::string& name, size_t size) {
   return line;
 }
 
-std::string Banner(const std::string& input) { return "\nVelkor ver. 1.6\n\nFile: " + input + "\n"; }
+std::string Banner(const std::string& input) {
+  return "\nVelkor ver. 1.6\n\nFile: " + input + "\n";
+}
 
 std::string TapeOutput(int attribute, const std::string& program, const std::string& extra = "") {
   return Banner("tape.mzt") + "Directory of MZT:\n" +
@@ -62,12 +64,14 @@ struct Example {
 TEST(BasicListingRun, DocumentedExamples) {
   const std::vector<Example> examples = {
       {"graphics: blanks before tokens and constants",
-       Record(10, Bytes({0x41, 0xF4, 0x42, 0xF7, 0x0B, 0x01, 0x00, 0x00})) + kEnd, "10 A =B + 1\r\n"},
+       Record(10, Bytes({0x41, 0xF4, 0x42, 0xF7, 0x0B, 0x01, 0x00, 0x00})) + kEnd,
+       "10 A =B + 1\r\n"},
       {"disk: a plain + gets no blank, the constant does",
        Record(10, Bytes({0x80, 0x88, 0x20, 0x41, 0x2B, 0x0B, 0x01, 0x00, 0x00})) + kEnd,
        "10 PRINT A+ 1\r\n"},
       {"tape: lines end at the next length word's high byte",
-       Record(10, Bytes({0x80, 0x20, 0x58, 0x0D})) + Record(20, Bytes({0x85, 0x20, 0x41, 0x0D})) + kEnd,
+       Record(10, Bytes({0x80, 0x20, 0x58, 0x0D})) + Record(20, Bytes({0x85, 0x20, 0x41, 0x0D})) +
+           kEnd,
        "10 REM X\r\n20 PRINT A\r\n"},
       {"tape: a next record of 0x0105 bytes shows its high byte",
        Record(10, Bytes({0x80, 0x20, 0x58, 0x0D})) +
@@ -81,7 +85,8 @@ TEST(BasicListingRun, DocumentedExamples) {
            Record(20, Bytes({0x41, 0xF4, 0x2D, 0x15, 0x83, 0x20, 0x00, 0x00, 0x00, 0x00})) + kEnd,
        "10 A =- 5\r\n20 A =-5\r\n"},
       {"hexadecimal and decimal constants",
-       Record(10, Bytes({0x11, 0x1F, 0x00, 0x3A, 0x0B, 0xFF, 0xFF, 0x00})) + kEnd, "10 $1f: 65535\r\n"},
+       Record(10, Bytes({0x11, 0x1F, 0x00, 0x3A, 0x0B, 0xFF, 0xFF, 0x00})) + kEnd,
+       "10 $1f: 65535\r\n"},
       {"the largest line number", Record(0xFFFF, Bytes({0x00})) + kEnd, "65535 \r\n"},
       {"a control byte ends the line",
        Record(10, Bytes({0x41, 0x0C, 0x42, 0x43, 0x00})) + Record(20, Bytes({0x44, 0x00})) + kEnd,
@@ -93,7 +98,8 @@ TEST(BasicListingRun, DocumentedExamples) {
        Record(10, Bytes({0x97, 0x20, 0x22, 0x41, 0x3A, 0x42, 0x22, 0x00})) +
            Record(20, Bytes({0x94, 0x22, 0x3A, 0x22, 0x00})) + kEnd,
        "10 REM \"A:B\"\"\r\n20 DATA \":\"\"\r\n"},
-      {"graphics prefixes", Record(10, Bytes({0xFE, 0x97, 0x20, 0x31, 0x3A, 0xFE, 0x80, 0x41, 0x00})) + kEnd,
+      {"graphics prefixes",
+       Record(10, Bytes({0xFE, 0x97, 0x20, 0x31, 0x3A, 0xFE, 0x80, 0x41, 0x00})) + kEnd,
        "10 CIRCLE 1: ?ext1: 80?A\r\n"},
       {"a comment after a blank", Record(10, Bytes({0x41, 0x20, 0x27, 0x58, 0x00})) + kEnd,
        "10 A  'X\r\n"},
@@ -101,12 +107,16 @@ TEST(BasicListingRun, DocumentedExamples) {
        Record(10, Bytes({0x41, 0xFE, 0x00})) + Record(20, Bytes({0x42, 0x43, 0x44, 0x00})) + kEnd,
        "10 A ?ext1: 00??08?\r\n20 BCD\r\n"},
       {"strings in Sharp codes, one without its closing quote",
-       Record(10, Bytes({0x8F, 0x22, 0x48, 0x92, 0xB8, 0xB8, 0xB7, 0x05, 0x22, 0x3B, 0x22, 0x41, 0x00})) + kEnd,
+       Record(10, Bytes({0x8F, 0x22, 0x48, 0x92, 0xB8, 0xB8, 0xB7, 0x05, 0x22, 0x3B, 0x22, 0x41,
+                         0x00})) +
+           kEnd,
        "10 PRINT\"Hello \";\"A\"\r\n"},
-      {"a floating constant", Record(10, Bytes({0x41, 0xF4, 0x15, 0x82, 0x49, 0x0F, 0xDA, 0x9E, 0x00})) + kEnd,
+      {"a floating constant",
+       Record(10, Bytes({0x41, 0xF4, 0x15, 0x82, 0x49, 0x0F, 0xDA, 0x9E, 0x00})) + kEnd,
        "10 A = 3.1415926\r\n"},
   };
-  for (const Example& example : examples) ExpectTapeListing(example.what, 2, example.program, example.listing);
+  for (const Example& example : examples)
+    ExpectTapeListing(example.what, 2, example.program, example.listing);
 }
 
 TEST(BasicListingRun, EmptyProgramsGiveEmptyListings) {
@@ -116,16 +126,18 @@ TEST(BasicListingRun, EmptyProgramsGiveEmptyListings) {
 
 // Bytes past the program's end read as zero: the line ends there and nothing else is read.
 TEST(BasicListingRun, LineRunningPastTheProgramsEnd) {
-  ExpectTapeListing("line without its end", 2,
-                    Record(10, Bytes({0x41, 0x00})) + Le16(40) + Le16(20) + Bytes({0x42, 0x22, 0x43}),
-                    "10 A\r\n20 B\"C\"\r\n");
+  ExpectTapeListing(
+      "line without its end", 2,
+      Record(10, Bytes({0x41, 0x00})) + Le16(40) + Le16(20) + Bytes({0x42, 0x22, 0x43}),
+      "10 A\r\n20 B\"C\"\r\n");
   ExpectTapeListing("prefix as the last byte", 5, Le16(40) + Le16(10) + Bytes({0x8F, 0xFF}),
                     "10 PRINT ?ext2: 00?\r\n");
 }
 
 // One line of 65535 bytes: statements, integer and floating constants.
 TEST(BasicListingRun, SixtyFourKilobyteSingleLine) {
-  const std::string unit = Bytes({0x8F, 0x20, 0x0B, 0x01, 0x00, 0xF7, 0x15, 0x82, 0x49, 0x0F, 0xDA, 0x9E, 0x3A});
+  const std::string unit =
+      Bytes({0x8F, 0x20, 0x0B, 0x01, 0x00, 0xF7, 0x15, 0x82, 0x49, 0x0F, 0xDA, 0x9E, 0x3A});
   const size_t units = (65535 - 4 - 1) / unit.size();
   std::string text;
   std::string listing = "10";
@@ -145,7 +157,8 @@ TEST(BasicListingRun, SixtyFourKilobyteSingleLine) {
 TEST(BasicListingRun, FromAQdImage) {
   const std::string program =
       Record(10, Bytes({0xFE, 0x90, 0x0B, 0x07, 0x00, 0x00})) +
-      Record(20, Bytes({0x8F, 0xFF, 0x80, 0x28, 0xFF, 0x88, 0x28, 0x0B, 0x01, 0x00, 0x29, 0xFC, 0x0B, 0x0A, 0x00, 0x29, 0x00})) +
+      Record(20, Bytes({0x8F, 0xFF, 0x80, 0x28, 0xFF, 0x88, 0x28, 0x0B, 0x01, 0x00, 0x29, 0xFC,
+                        0x0B, 0x0A, 0x00, 0x29, 0x00})) +
       kEnd;
   TempDir dir;
   const std::string image = QdImage({QdFile{5, "PROG", program}});
@@ -153,7 +166,8 @@ TEST(BasicListingRun, FromAQdImage) {
   RunResult run = RunProgram(VelkorExe(), {"-q", "disk.qd"}, dir.path());
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out, Banner("disk.qd") + "Directory of QD:\n" + EntryLine("RB ", "PROG", program.size()) +
+  EXPECT_EQ(run.out, Banner("disk.qd") + "Directory of QD:\n" +
+                         EntryLine("RB ", "PROG", program.size()) +
                          "Length of data: " + std::to_string(program.size()) + " Bytes.\n\n");
   const std::map<std::string, std::string> expected = {
       {"disk.qd", image},
@@ -176,5 +190,23 @@ TEST(BasicListingRun, ListingThatCannotBeWritten) {
   EXPECT_EQ(run.out, TapeOutput(2, program, "ERROR: Cannot write file 'prog.bas'!\n"));
   const std::map<std::string, std::string> expected = {
       {"tape.mzt", tape}, {"prog.mzf", tape}, {"prog.btx", program}, {"prog.bas", "<dir>"}};
+  EXPECT_EQ(dir.Files(), expected);
+}
+
+// A listing that fails part-way (here the file size limit): reported, and neither a partial
+// listing nor a temporary file is left.
+TEST(BasicListingRun, ListingThatFailsPartWay) {
+  const std::string program = Record(10, Repeat(0xE8, 300) + Bytes({0x00})) + kEnd;
+  TempDir dir;
+  const std::string tape = Mzf(2, "PROG", program);
+  dir.Write("tape.mzt", tape);
+  RunOptions options;
+  options.fileSizeLimit = 1000;  // room for the tape, prog.mzf and prog.btx, not the listing
+  RunResult run = RunProgram(VelkorExe(), {"-t", "tape.mzt"}, dir.path(), options);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, TapeOutput(2, program, "ERROR: Cannot write file 'prog.bas'!\n"));
+  const std::map<std::string, std::string> expected = {
+      {"tape.mzt", tape}, {"prog.mzf", tape}, {"prog.btx", program}};
   EXPECT_EQ(dir.Files(), expected);
 }

@@ -5,6 +5,10 @@
 // A line is decoded from its fifth byte to the end of its text, not bounded by the record
 // length, so a damaged record can run on into the next ones; the next record is still found by
 // its length. Every byte at or past the end of the program reads as zero, which ends any line.
+//
+// Tape BASIC ends a record with 0x0D instead of a zero byte. The 0x0D skip takes it and the low
+// byte of the next length word; the high byte, zero for records under 256 bytes and for the end
+// marker, then ends the line.
 #include "extractor/basic/listing.h"
 
 #include <cstdio>

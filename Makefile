@@ -1,14 +1,15 @@
 # Quick start: `make demo` and `make test`. A bare `make` builds the three programs into build/.
-BUILD      ?= build
-ASAN_BUILD ?= build-asan
-FUZZ_BUILD ?= build-fuzz
+BUILD       ?= build
+ASAN_BUILD  ?= build-asan
+FUZZ_BUILD  ?= build-fuzz
+BENCH_BUILD ?= build-bench
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 3
-JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
-PREFIX     ?= /usr/local
-MAKEFLAGS  += --no-print-directory
+JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX      ?= /usr/local
+MAKEFLAGS   += --no-print-directory
 
-.PHONY: all build test test-release test-sanitize fuzz-build fuzz fuzz-smoke demo install package clean
+.PHONY: all build test test-release test-sanitize fuzz-build fuzz fuzz-smoke bench demo install package clean
 
 all: build
 
@@ -39,6 +40,12 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
 
+# Listing speed, on an optimised build of its own.
+bench:
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMZ_BENCH=ON -DMZ_TESTS=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target listing_bench
+	$(BENCH_BUILD)/listing_bench
+
 demo: build
 	bash scripts/demo.sh $(BUILD)
 
@@ -55,4 +62,4 @@ package: build
 	@ls -1 $(BUILD)/dist/*.deb
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

@@ -308,10 +308,12 @@ TEST(VelkorMzt, ListsEveryFileUpToAShortTrailingPiece) {
                          " RB   \"Second\"          :`     3 Bytes    0003 6BCF 0000\n"
                          "Length of data: 103 Bytes.\n\n");
   Files files = dir.Files();
-  EXPECT_EQ(files.size(), 4u);
+  EXPECT_EQ(files.size(), 5u);
   EXPECT_EQ(files["first.mzf"], Written(1, "FIRST", a, 0x1200, 0x1300));
   EXPECT_EQ(files["second.mzf"], Written(5, "Second", b, 0x6BCF, 0));
   EXPECT_EQ(files["second.btx"], b);
+  // Bytes 02 09 10: a record 0x0902 bytes long numbered 16, whose text lies past the end.
+  EXPECT_EQ(files["second.bas"], "16 \r\n");
 }
 
 TEST(VelkorMzt, AShortFileKeepsTheBufferBytesThatDidNotCome) {

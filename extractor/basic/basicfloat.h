@@ -1,0 +1,14 @@
+// The five-byte floating-point constants of MZ BASIC program text, spelled in decimal.
+#pragma once
+
+#include <cstdint>
+
+// Room the formatter needs in its text buffer.
+constexpr int kBasicFloatTextSize = 20;
+
+// Writes the value of the five bytes after a 0x15 lead byte (exponent with bias 128, then a
+// 32-bit mantissa, most significant byte first, below an implicit leading one half) into `text`
+// (at least kBasicFloatTextSize bytes): "%9.7f" from 1e-10 to 1e10, "%13.7E" with a three-digit
+// exponent outside, exact halves rounded up, trailing zeros of the decimals dropped. Returns
+// `text`.
+char* FormatBasicFloat(const uint8_t* bytes, char* text);

@@ -63,8 +63,8 @@ void MakeShownName(const CMTHeaderStr* mzf, char* shown) {
   shown[length] = '\0';
 }
 
-// Stores one MZF file at PackPos and prints its directory line. False when it was skipped.
-bool PackFile(PackRun* run, const char* fileName, FILE* file) {
+// Stores one MZF file at PackPos and prints its directory line, or says why it is skipped.
+void PackFile(PackRun* run, const char* fileName, FILE* file) {
   CMTHeaderStr mzf;
   uint16_t size = 0;
   bool fits = ReadInput(file, &mzf, sizeof mzf) == sizeof mzf;
@@ -75,7 +75,7 @@ bool PackFile(PackRun* run, const char* fileName, FILE* file) {
   }
   if (!fits) {
     std::printf("ERROR: Wrong file size '%s' (Skip).\n", fileName);
-    return false;
+    return;
   }
   if (run->PackPos + size > kStandardImageEnd) {
     std::printf("WARNING: The file exceeds the length of the standard image.\n");
@@ -98,7 +98,6 @@ bool PackFile(PackRun* run, const char* fileName, FILE* file) {
               static_cast<unsigned>(Get16(mzf.LoadAddress)),
               static_cast<unsigned>(Get16(mzf.ExecAddress)));
   run->PackPos = at + kQdFileOverhead + size;
-  return true;
 }
 
 void PackFiles(PackRun* run, int first, int argc, char** argv) {

@@ -93,5 +93,31 @@ int main(int argc, char** argv) {
     packed += Mzf(file.attribute, file.name, file.data, file.load, file.exec);
   }
   Seed("fuzz_pandrel", "four", packed);
+
+  // The listing targets put a first line of their dialect in front of these.
+  const std::string lines[] = {
+      Bytes({8, 0, 20, 0, 0x85, 0x20, 'A', 0x0D, 0, 0}),                        // tape: PRINT A
+      Bytes({0x0E, 0, 30, 0, 0x80, 0x88, '"', 'H', 0xA1, '"', 0x27, 'X', 0, 0, 0}),  // disk
+      Bytes({0x14, 0, 40, 0, 0x94, 0x20, '1', ',', '2', ':', 0x8F, 0x20, 0x15, 0x81, 0x40, 0, 0, 0, 0, 0, 0, 0}),
+      Bytes({0x0A, 0, 50, 0, 0xFE, 0x97, 0x20, 0x11, 0x1F, 0, 0, 0}),           // graphics: CIRCLE $1f
+      GraphicsProgram(), TapeProgram(), DiskProgram(),
+  };
+  int index = 0;
+  for (const std::string& line : lines) {
+    for (const char* target : {"fuzz_listing_tape", "fuzz_listing_disk", "fuzz_listing_graphics"}) {
+      Seed(target, "lines" + std::to_string(index), line);
+    }
+    ++index;
+  }
+
+  // Constants around the edges of both forms and of the rounding carries.
+  const std::string constants[] = {
+      Bytes({0x81, 0, 0, 0, 0}),          Bytes({0x82, 0x49, 0x0F, 0xDA, 0x9E}), Bytes({0x79, 0, 0, 0, 0}),
+      Bytes({0x80, 0x7F, 0xFF, 0xFF, 0xD5}), Bytes({0x5F, 0x5B, 0xE6, 0xFE, 0xCE}), Bytes({0x5F, 0x5B, 0xE6, 0xFE, 0xCF}),
+      Bytes({0xA2, 0x15, 0x02, 0xF9, 0x00}), Bytes({0xA2, 0x15, 0x02, 0xF9, 0x01}), Bytes({0xA8, 0x68, 0xD4, 0xA5, 0}),
+      Bytes({0x01, 0, 0, 0, 0}),          Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), Bytes({0x00, 0x12, 0x34, 0x56, 0x78}),
+  };
+  index = 0;
+  for (const std::string& constant : constants) Seed("fuzz_float", "c" + std::to_string(index++), constant);
   return 0;
 }

@@ -98,7 +98,7 @@ say "Velkor lists the QD image with columns (-Q) and unpacks every file into an 
 mkdir out && cd out
 show "$velkor" -Q ../QDisk.mzq
 printf 'Every file came back as name.mzf; each BASIC program also as name.btx (the raw program)\n'
-printf 'and name.bas (the listing). Pandrel stored the RB program as BTX, as every QD writer does.\n'
+printf 'and name.bas (the listing). Pandrel stored the RB program as BTX (type 2), as Drasil does too.\n'
 show ls
 for f in democode:demo_code tape:tape_hello disk:disk_hello mz700:mz-700_hello; do
   if cmp -s <(tail -c +129 "../${f%%:*}.mzf") <(tail -c +129 "${f#*:}.mzf"); then

@@ -128,7 +128,14 @@ done
 show "$drasil" dir
 printf 'A file shorter than an MZF header is refused, and the image is not touched:\n'
 head -c 100 ../democode.mzf > short.mzf
+cp MZ700.qd before.qd
 show "$drasil" add short.mzf
+if cmp -s MZ700.qd before.qd; then
+  printf 'MZ700.qd is byte for byte as it was.\n'
+else
+  printf 'MZ700.qd has changed!\n'
+  exit 1
+fi
 printf 'Velkor reads the image Drasil made:\n'
 mkdir out && cd out
 show "$velkor" -q ../MZ700.qd

@@ -9,19 +9,23 @@ JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX      ?= /usr/local
 MAKEFLAGS   += --no-print-directory
 
-.PHONY: all build test test-release test-sanitize fuzz-build fuzz fuzz-smoke bench demo install package clean
+.PHONY: all build configure test test-release test-sanitize fuzz-build fuzz fuzz-smoke bench demo install package clean
 
 all: build
 
-build:
+# Only the three programs; the tests are built by `make test`.
+build: configure
+	cmake --build $(BUILD) -j $(JOBS) --target velkor drasil pandrel
+
+configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS)
 
 # Every test twice: the normal build with g++, then clang++ with AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 test: test-release test-sanitize fuzz-smoke
 
-test-release: build
+test-release: configure
+	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
 
 test-sanitize:

@@ -83,7 +83,7 @@ FILE* OpenImage(const char* first, const char* second, const char** opened) {
 // At most the image's first 61455 bytes; a shorter file leaves the rest of QDArray zero.
 void ReadImage(FILE* image) {
   ReadInput(image, QDArray, kQdImageSize);
-  std::fclose(image);
+  (void)std::fclose(image);
 }
 
 bool WriteImage(const char* imageName) {
@@ -237,11 +237,11 @@ int AddFileToQD(const char* MZFileName) {
   long fileLength = InputFileLength(mzf);
   // A refused file leaves the image file as it is.
   if (RefuseFile(MZFileName, fileLength, append)) {
-    std::fclose(mzf);
+    (void)std::fclose(mzf);
     return kStatusOk;
   }
   StoreFile(mzf, append, static_cast<uint16_t>(fileLength));
-  std::fclose(mzf);
+  (void)std::fclose(mzf);
   return WriteImage(imageName) ? kStatusOk : kStatusCannotWrite;
 }
 

@@ -9,7 +9,7 @@ JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX      ?= /usr/local
 MAKEFLAGS   += --no-print-directory
 
-.PHONY: all build configure test test-release test-sanitize fuzz-build fuzz fuzz-smoke bench demo install package clean
+.PHONY: all build configure lint test test-release test-sanitize fuzz-build fuzz fuzz-smoke bench demo install package clean
 
 all: build
 
@@ -20,9 +20,18 @@ build: configure
 configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
+# The programs' sources through clang-tidy (checks in .clang-tidy), with the compile commands of
+# the normal build; any finding fails. It takes seconds, so `make test` runs it first.
+LINT_SOURCES := $(wildcard formats/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp)
+lint: SHELL := /bin/bash
+lint: .SHELLFLAGS := -o pipefail -c
+lint:
+	$(MAKE) configure > /dev/null
+	clang-tidy -p $(BUILD) --quiet $(LINT_SOURCES) 2>&1 | { grep -v -E '^[0-9]+ warnings? generated\.$$' || true; }
+
 # Every test twice: the normal build with g++, then clang++ with AddressSanitizer and
 # UndefinedBehaviorSanitizer.
-test: test-release test-sanitize fuzz-smoke
+test: lint test-release test-sanitize fuzz-smoke
 
 test-release: configure
 	cmake --build $(BUILD) -j $(JOBS)

@@ -53,12 +53,14 @@ void ListQdDirectory(VelkorRun* run, FILE* image) {
 
   uint32_t total = 0;
   // The head counts blocks, two per file; a count of 128 or more reads as negative.
-  int blocks = static_cast<int8_t>(head[4]);
+  int blocks = SignedByte(head[4]);
   uint16_t offset = 8;
   while (blocks > 0 && !CapacityUsed(run)) {
     uint8_t* record = run->qdEntries[run->entryNumber];
-    std::fseek(image, offset, SEEK_SET);
-    if (ReadInput(image, record, kQdRecordSize) < static_cast<size_t>(kQdRecordSize)) break;
+    if (std::fseek(image, offset, SEEK_SET) != 0 ||
+        ReadInput(image, record, kQdRecordSize) < static_cast<size_t>(kQdRecordSize)) {
+      break;
+    }
     if (record[kQdName] == 0xAA && record[kQdName + 1] == 0x55) break;  // untouched fill
     uint8_t attribute = record[kQdAttribute];
     if (attribute == 0) break;

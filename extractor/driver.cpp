@@ -61,7 +61,7 @@ int VelkorMain(int argc, char** argv) {
     }
     std::printf("File: %s\n", argv[i]);
     ListImage(run, file);
-    std::fclose(file);
+    (void)std::fclose(file);
     std::printf("\n");
   }
 

@@ -90,14 +90,15 @@ void ExtractEntry(VelkorRun* run, uint8_t attribute, const uint8_t* name, uint16
 
   CMTHeaderStr header;
   BuildMzfHeader(&header, attribute, name, size, load, exec);
-  std::snprintf(fileName, sizeof fileName, "%s.mzf", base);
+  // A base name has at most 17 characters: the three names always fit.
+  (void)std::snprintf(fileName, sizeof fileName, "%s.mzf", base);
   WriteEntryFile(run, fileName, &header, sizeof header, data, size);
   if (!IsBasicAttribute(attribute)) return;
 
-  std::snprintf(fileName, sizeof fileName, "%s.btx", base);
+  (void)std::snprintf(fileName, sizeof fileName, "%s.btx", base);
   WriteEntryFile(run, fileName, nullptr, 0, data, size);
 
-  std::snprintf(fileName, sizeof fileName, "%s.bas", base);
+  (void)std::snprintf(fileName, sizeof fileName, "%s.bas", base);
   if (IsRunInput(run, fileName)) {
     std::printf("ERROR: File '%s' is an input file, not replaced!\n", fileName);
     return;

@@ -47,15 +47,15 @@ void ListRamDisk(VelkorRun* run, FILE* image, const uint8_t* header) {
   uint16_t entry = kRamFirstEntry;
   while (run->entryNumber < kEntryCapacity) {
     uint8_t lengthWord[2];
-    std::fseek(image, entry, SEEK_SET);
-    if (ReadInput(image, lengthWord, 2) < 2) break;
+    if (std::fseek(image, entry, SEEK_SET) != 0 || ReadInput(image, lengthWord, 2) < 2) break;
     uint16_t entryLength = Get16(lengthWord);
     if (entryLength == 0) break;
 
     uint8_t* record = run->ramEntries[run->entryNumber];
     std::memset(record, 0, kRamRecordSize);  // bytes past the end of the file read as 0
-    std::fseek(image, static_cast<uint16_t>(entry + 2), SEEK_SET);
-    ReadInput(image, record, kRamRecordSize);
+    if (std::fseek(image, static_cast<uint16_t>(entry + 2), SEEK_SET) == 0) {
+      ReadInput(image, record, kRamRecordSize);
+    }
 
     uint16_t size = Get16(record + kRamSize);
     uint16_t load = Get16(record + kRamLoad);
@@ -79,7 +79,7 @@ void ListRamDisk(VelkorRun* run, FILE* image, const uint8_t* header) {
 void CheckRomDisk(const VelkorRun* run, const uint8_t* header, long fileLength) {
   uint16_t size = Get16(header);
   uint16_t storedSum = Get16(header + 6);
-  int storedHead = static_cast<int8_t>(header[8]);  // a stored 0x80 or more never matches
+  int storedHead = SignedByte(header[8]);  // a stored 0x80 or more never matches
   int computedHead = CountBits(run->work, 8);
   uint16_t computedSum = static_cast<uint16_t>(CountBits(run->work + kRomHeaderSize, size));
 

@@ -7,7 +7,7 @@ FILE* OpenInputFile(const char* name) {
   if (file == nullptr) return nullptr;
   struct stat info;
   if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-    std::fclose(file);
+    (void)std::fclose(file);
     return nullptr;
   }
   return file;
@@ -16,7 +16,7 @@ FILE* OpenInputFile(const char* name) {
 long InputFileLength(FILE* file) {
   if (std::fseek(file, 0, SEEK_END) != 0) return 0;
   long length = std::ftell(file);
-  std::fseek(file, 0, SEEK_SET);
+  if (std::fseek(file, 0, SEEK_SET) != 0) return 0;  // the start is out of reach: nothing to read
   return length < 0 ? 0 : length;
 }
 

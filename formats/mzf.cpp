@@ -1,5 +1,6 @@
 #include "formats/mzf.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "formats/bytes.h"
@@ -10,7 +11,7 @@ const char kAttributeNames[] = "   OBJBTXBSDBRDRB ASCLIBPTXPSDSYSGR LOGPIC???";
 }  // namespace
 
 const char* AttributeName(uint8_t attribute) {
-  int code = attribute > 15 ? 15 : attribute;
+  size_t code = attribute > 15 ? 15 : attribute;
   return kAttributeNames + 3 * code;
 }
 

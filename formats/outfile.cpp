@@ -91,7 +91,8 @@ bool OpenOutput(OutputFile* out, const char* name) {
 }
 
 void WriteOutput(OutputFile* out, const void* data, size_t size) {
-  if (size > 0) std::fwrite(data, 1, size, out->stream);
+  // A short write sets the stream's error flag, which CommitOutput checks.
+  if (size > 0) (void)std::fwrite(data, 1, size, out->stream);
 }
 
 bool CommitOutput(OutputFile* out, bool sync) {
@@ -106,7 +107,7 @@ bool CommitOutput(OutputFile* out, bool sync) {
 }
 
 void DiscardOutput(OutputFile* out) {
-  if (out->stream != nullptr) std::fclose(out->stream);
+  if (out->stream != nullptr) (void)std::fclose(out->stream);  // the file goes anyway
   out->stream = nullptr;
   if (out->temp[0] != '\0') unlink(out->temp);
   out->temp[0] = '\0';

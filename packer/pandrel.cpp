@@ -108,7 +108,7 @@ void PackFiles(PackRun* run, int first, int argc, char** argv) {
       continue;
     }
     PackFile(run, argv[arg], file);
-    std::fclose(file);
+    (void)std::fclose(file);
     if (run->PackCount > kLastFileCount) break;
   }
 }

@@ -83,7 +83,7 @@ FILE* OpenImage(const char* first, const char* second, const char** opened) {
 // At most the image's first 61455 bytes; a shorter file leaves the rest of QDArray zero.
 void ReadImage(FILE* image) {
   ReadInput(image, QDArray, kQdImageSize);
-  std::fclose(image);
+  (void)std::fclose(image);
 }
 
 bool WriteImage(const char* imageName) {
@@ -142,7 +142,9 @@ int QDDir() {
 }
 
 // Walks as many blocks as the head counts; the cursor ends just behind the last one's "CRC".
-// False when a search runs off the image.
+// False when a search runs off the image, or when a block's length carries the 16-bit cursor
+// past 65535: it would wrap back into the blocks already walked, and the new file would be
+// written over them.
 bool FindAppendPosition(uint16_t* append) {
   uint16_t mark = SeekSync(0);
   if (!MarkFits(mark, 3)) return false;
@@ -153,7 +155,9 @@ bool FindAppendPosition(uint16_t* append) {
     mark = SeekSync(Ptr);
     if (!MarkFits(mark, 3)) return false;
     uint16_t QDBlockSize = Get16(QDArray + mark + 2);
-    Ptr = static_cast<uint16_t>(mark + 4 + QDBlockSize + kQdCheckSize);
+    int next = mark + 4 + QDBlockSize + kQdCheckSize;
+    if (next > UINT16_MAX) return false;
+    Ptr = static_cast<uint16_t>(next);
   }
   *append = Ptr;
   return true;
@@ -233,11 +237,11 @@ int AddFileToQD(const char* MZFileName) {
   long fileLength = InputFileLength(mzf);
   // A refused file leaves the image file as it is.
   if (RefuseFile(MZFileName, fileLength, append)) {
-    std::fclose(mzf);
+    (void)std::fclose(mzf);
     return kStatusOk;
   }
   StoreFile(mzf, append, static_cast<uint16_t>(fileLength));
-  std::fclose(mzf);
+  (void)std::fclose(mzf);
   return WriteImage(imageName) ? kStatusOk : kStatusCannotWrite;
 }
 

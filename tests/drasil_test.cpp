@@ -441,6 +441,12 @@ TEST(DrasilAdd, MissingOrUnreadableMzfFileLeavesTheImage) {
 }
 
 TEST(DrasilAdd, DamagedImageIsReportedBeforeTheMzfFileIsOpened) {
+  // A block whose length carries the 16-bit cursor past 65535 sends it back into the blocks
+  // already walked: a file added there would overwrite them. Here HELLO's data block claims
+  // 65520 bytes, and a packer image holds a file that ends beyond 64 KiB.
+  std::string wrapped = QdImage({kHello});
+  wrapped.replace(8 + 74 + 5, 2, Le16(0xFFF0));
+  const std::string beyond64k = PandrelImage({PandrelStored(1, "BIG", Counting(65535))});
   struct Case {
     const char* what;
     const char* imageName;
@@ -454,6 +460,8 @@ TEST(DrasilAdd, DamagedImageIsReportedBeforeTheMzfFileIsOpened) {
       {"mark at 61452", "MZ700.QD", PlantedMark(61452), true},
       {"mark behind the last byte", "MZ700.QD", PlantedMark(61455), true},
       {"missing MZF file", "MZ700.qd", QdImage({kHello}, 5), false},
+      {"a block length that wraps the cursor", "MZ700.QD", wrapped, true},
+      {"a packer image with a file beyond 64 KiB", "MZ700.QD", beyond64k, true},
   };
   const std::string mzf = Mzf(1, "NEW", "n");
   for (const Case& c : cases) {

@@ -137,23 +137,25 @@ bool TempDir::Exists(const std::string& name) const {
   return lstat(Path(name).c_str(), &info) == 0;
 }
 
-std::map<std::string, std::string> TempDir::Files() const {
+std::map<std::string, std::string> TempDir::FilesIn(const std::string& subdir) const {
   std::map<std::string, std::string> files;
-  DIR* dir = opendir(path_.c_str());
+  const std::string prefix = subdir.empty() ? "" : subdir + "/";
+  DIR* dir = opendir(subdir.empty() ? path_.c_str() : Path(subdir).c_str());
   if (dir == nullptr) return files;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
+    const std::string path = Path(prefix + name);
     struct stat info;
-    if (lstat(Path(name).c_str(), &info) != 0) continue;
+    if (lstat(path.c_str(), &info) != 0) continue;
     if (S_ISDIR(info.st_mode)) {
       files[name] = "<dir>";
     } else if (S_ISLNK(info.st_mode)) {
       char target[4096];
-      ssize_t n = readlink(Path(name).c_str(), target, sizeof target);
+      ssize_t n = readlink(path.c_str(), target, sizeof target);
       files[name] = "-> " + std::string(target, n > 0 ? static_cast<size_t>(n) : 0);
     } else {
-      files[name] = Read(name);
+      files[name] = Read(prefix + name);
     }
   }
   closedir(dir);

@@ -34,7 +34,9 @@ class TempDir {
   bool Exists(const std::string& name) const;
   // Every entry of the directory: regular files with their bytes, directories as "<dir>",
   // symbolic links as "-> target".
-  std::map<std::string, std::string> Files() const;
+  std::map<std::string, std::string> Files() const { return FilesIn(""); }
+  // The same for a directory inside this one ("" for this one itself).
+  std::map<std::string, std::string> FilesIn(const std::string& subdir) const;
 
  private:
   std::string path_;

@@ -96,18 +96,6 @@ bool BelowTenBillionth(uint64_t mantissa, int binary) {
   return mantissa * kFiveToTen < (uint64_t{1} << power);
 }
 
-// Decimal digits of `value`, no leading zeros.
-char* WriteInteger(uint64_t value, char* text) {
-  char digits[20];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (count > 0) *text++ = digits[--count];
-  return text;
-}
-
 // The seven decimals of `fraction` (below 10^7) after a point, without trailing zeros; nothing
 // at all, not even the point, when they are all zero.
 char* WriteDecimals(uint64_t fraction, char* text) {
@@ -137,7 +125,7 @@ char* WriteFixed(uint64_t mantissa, int binary, char* text) {
     int shift = -binary;
     units = (scaled + (uint64_t{1} << (shift - 1))) >> shift;
   }
-  text = WriteInteger(units / kTenToSeven, text);
+  text = WriteDecimalDigits(units / kTenToSeven, text);
   return WriteDecimals(units % kTenToSeven, text);
 }
 
@@ -196,5 +184,16 @@ char* FormatBasicFloat(const uint8_t* bytes, char* text) {
     }
   }
   *end = '\0';
+  return text;
+}
+
+char* WriteDecimalDigits(uint64_t value, char* text) {
+  char digits[20];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count > 0) *text++ = digits[--count];
   return text;
 }

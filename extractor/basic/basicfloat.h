@@ -12,3 +12,7 @@ constexpr int kBasicFloatTextSize = 20;
 // exponent outside, exact halves rounded up, trailing zeros of the decimals dropped. Returns
 // `text`.
 char* FormatBasicFloat(const uint8_t* bytes, char* text);
+
+// The decimal digits of `value`, without leading zeros, written from `text` on (no end zero).
+// Returns the position behind the last digit.
+char* WriteDecimalDigits(uint64_t value, char* text);

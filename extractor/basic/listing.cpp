@@ -96,14 +96,7 @@ void SeparateFromText(ListingWriter* w) {
 
 // Writes `value` in decimal into `piece`; returns the number of characters.
 size_t FormatDecimal(uint32_t value, char* piece) {
-  char digits[10];
-  size_t count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  for (size_t i = 0; i < count; ++i) piece[i] = digits[count - 1 - i];
-  return count;
+  return static_cast<size_t>(WriteDecimalDigits(value, piece) - piece);
 }
 
 // Lower-case hexadecimal without leading zeros ("%x").

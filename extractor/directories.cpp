@@ -3,9 +3,9 @@
 
 #include "extractor/velkor.h"
 #include "formats/bytes.h"
-#include "formats/infile.h"
 #include "formats/mzf.h"
 #include "formats/sharp.h"
+#include "hostio/infile.h"
 
 namespace {
 

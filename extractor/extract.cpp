@@ -8,8 +8,8 @@
 #include "extractor/scratch.h"
 #include "extractor/velkor.h"
 #include "formats/mzf.h"
-#include "formats/outfile.h"
 #include "formats/sharp.h"
+#include "hostio/outfile.h"
 
 char ScratchText[kScratchTextSize];
 

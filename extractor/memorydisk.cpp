@@ -3,7 +3,7 @@
 
 #include "extractor/velkor.h"
 #include "formats/bytes.h"
-#include "formats/infile.h"
+#include "hostio/infile.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "formats/bytes.h"
-#include "formats/infile.h"
 #include "formats/mzf.h"
-#include "formats/outfile.h"
 #include "formats/qd.h"
 #include "formats/sharp.h"
+#include "hostio/infile.h"
+#include "hostio/outfile.h"
 
 namespace {
 

@@ -6,11 +6,12 @@
 #include <cstdio>
 
 #include "formats/names.h"
+#include "formats/qd.h"
 
 constexpr const char* kVelkorVersion = "1.6";
 constexpr uint32_t kWorkBufferSize = 0x40000;  // 256 KiB
 constexpr int kEntryCapacity = 50;             // entries per run, over all input files
-constexpr int kQdRecordSize = 74;              // header block: framing, QD header, "CRC"
+constexpr int kQdRecordSize = kQdHeaderBlockSize;  // framing, QD header, "CRC"
 constexpr int kMztRecordSize = 128;            // an MZF header
 constexpr int kRamRecordSize = 35;             // a RAM-disk entry from its third byte
 

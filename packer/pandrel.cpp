@@ -70,11 +70,9 @@ void PackFile(PackRun* run, const char* fileName, FILE* file) {
   uint32_t at = run->PackPos;
   QDHeaderStr header;
   BuildQdHeader(&header, &mzf);
-  uint8_t* data = PutQdFileBlocks(run->PackBuffer + at, &header, size);
+  uint8_t* data = StoreQdFile(run->PackBuffer, at, &header, size);
   // A file that holds fewer bytes leaves the rest of the data area as the buffer had it.
   ReadInput(file, data, size);
-  PutQdCheck(data + size);
-  CountQdFile(run->PackBuffer);
   run->PackCount++;
 
   // The name as the directory shows it: up to its CR, in printable ASCII, in single quotes.

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "extractor/basic/tokens.h"
-#include "extractor/scratch.h"
+#include "extractor/basic/scratch.h"
 
 namespace {
 

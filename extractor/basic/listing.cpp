@@ -11,13 +11,10 @@
 // marker, then ends the line.
 #include "extractor/basic/listing.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "extractor/basic/basicfloat.h"
-#include "extractor/scratch.h"
 #include "formats/sharp.h"
-#include "hostio/outfile.h"
 
 namespace {
 
@@ -219,10 +216,6 @@ void ListLine(ListingWriter* w, size_t record) {
   AppendText(w, "\r\n", 2);
 }
 
-void WriteToOutput(void* context, const char* text, size_t size) {
-  WriteOutput(static_cast<OutputFile*>(context), text, size);
-}
-
 }  // namespace
 
 BasicDialect DetectBasicDialect(const uint8_t* program, uint32_t length) {
@@ -256,18 +249,4 @@ void ListBasicProgram(const uint8_t* program, uint32_t length, ListingSink sink,
     recordLength = WordAt(program, length, record);
   }
   Flush(w);
-}
-
-void WriteBasicListing(const char* baseName, const uint8_t* program, uint32_t length) {
-  // The name first: the token lookups reuse the scratch text that holds the base name.
-  char fileName[kScratchTextSize + 8];
-  int nameLength = std::snprintf(fileName, sizeof fileName, "%s.bas", baseName);
-  bool written = nameLength >= 0 && static_cast<size_t>(nameLength) < sizeof fileName;
-  OutputFile out;
-  if (written) written = OpenOutput(&out, fileName);
-  if (written) {
-    ListBasicProgram(program, length, WriteToOutput, &out);
-    written = CommitOutput(&out, false);
-  }
-  if (!written) std::printf("ERROR: Cannot write file '%s'!\n", fileName);
 }

@@ -1,6 +1,6 @@
 #include "extractor/basic/tokens.h"
 
-#include "extractor/scratch.h"
+#include "extractor/basic/scratch.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "formats/bytes.h"
 #include "formats/qd.h"
+#include "tests/support/expect.h"
 #include "tests/support/media.h"
-#include "tests/support/qdrun.h"
 
 namespace {
 

@@ -6,8 +6,6 @@
 
 namespace {
 
-VelkorRun gRun;
-
 // The mode named by the first of several arguments; 0 when it is no switch.
 int ParseSwitch(const char* arg) {
   static const char* const kSwitches[] = {"-v", "-V", "-q", "-Q", "-t", "-T"};
@@ -38,7 +36,8 @@ void ListImage(VelkorRun* run, FILE* file) {
 int VelkorMain(int argc, char** argv) {
   std::printf("\nVelkor ver. %s\n\n", kVelkorVersion);
 
-  VelkorRun* run = &gRun;
+  VelkorRun state;
+  VelkorRun* run = &state;
   std::memset(run, 0, sizeof *run);
   int first = 1;
   // A single argument is always a file name.

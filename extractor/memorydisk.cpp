@@ -39,7 +39,7 @@ void ListRamDisk(VelkorRun* run, FILE* image, const uint8_t* header) {
   uint16_t ramSize = Get16(header);
   uint16_t dataLength = Get16(header + 2);
   int freeKilobytes = (static_cast<int>(ramSize) - static_cast<int>(dataLength)) / 1024;
-  bool withColumns = run->mode == kModeColumns || run->mode == kModeColumns2;
+  bool withColumns = run->mode == kModeColumns || run->mode == kModeColumnsAlias;
   std::printf("Directory of RAM: %3dkB free.", freeKilobytes);
   if (withColumns) std::printf("            size load exec");
   std::printf("\n");

@@ -18,8 +18,8 @@ constexpr int kRamRecordSize = 35;             // a RAM-disk entry from its thir
 // Modes, set from the first argument.
 enum VelkorMode {
   kModePlain = 0,     // RAM-disk or ROM-disk images
-  kModeColumns = 1,   // -v: the same with size, load and exec columns
-  kModeColumns2 = 2,  // -V: as -v
+  kModeColumns = 1,       // -v: the same with size, load and exec columns
+  kModeColumnsAlias = 2,  // -V: the same as -v
   kModeQd = 3,        // -q
   kModeQdColumns = 4, // -Q
   kModeMzt = 5,       // -t

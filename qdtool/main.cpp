@@ -81,10 +81,18 @@ FILE* OpenImage(const char* first, const char* second, const char** opened) {
   return OpenInputFile(second);
 }
 
-// At most the image's first 61455 bytes; a shorter file leaves the rest of QDArray zero.
-void ReadImage(FILE* image) {
+// Reads at most the first 61455 bytes of the image under `first`, or `second` when the first
+// cannot be opened, into QDArray; a shorter file leaves the rest zero. `opened` gets the name
+// that worked. False, with the message, when neither can be opened.
+bool LoadImage(const char* first, const char* second, const char** opened) {
+  FILE* image = OpenImage(first, second, opened);
+  if (image == nullptr) {
+    std::printf("file %s not found\n", first);
+    return false;
+  }
   ReadInput(image, QDArray, kQdImageSize);
   (void)std::fclose(image);
+  return true;
 }
 
 bool WriteImage(const char* imageName) {
@@ -123,12 +131,7 @@ bool ReadBlockCount(uint16_t* mark, uint8_t* QDBlocks) {
 
 int QDDir() {
   const char* imageName;
-  FILE* image = OpenImage(kImageName, kImageNameUpper, &imageName);
-  if (image == nullptr) {
-    std::printf("file %s not found\n", kImageName);
-    return kStatusNoImage;
-  }
-  ReadImage(image);
+  if (!LoadImage(kImageName, kImageNameUpper, &imageName)) return kStatusNoImage;
 
   uint16_t QDPtr = 0;
   uint8_t QDBlocks = 0;
@@ -228,12 +231,7 @@ void StoreFile(FILE* mzf, uint16_t append, uint16_t MZFFileSize) {
 int AddFileToQD(const char* MZFileName) {
   std::printf("try to add %s\n", MZFileName);
   const char* imageName;
-  FILE* image = OpenImage(kImageNameUpper, kImageName, &imageName);
-  if (image == nullptr) {
-    std::printf("file %s not found\n", kImageNameUpper);
-    return kStatusNoImage;
-  }
-  ReadImage(image);
+  if (!LoadImage(kImageNameUpper, kImageName, &imageName)) return kStatusNoImage;
 
   uint16_t append = 0;
   if (!FindAppendPosition(&append)) return ReportDamaged(imageName);

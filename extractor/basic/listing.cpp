@@ -98,15 +98,7 @@ size_t FormatDecimal(uint32_t value, char* piece) {
 
 // Lower-case hexadecimal without leading zeros ("%x").
 size_t FormatHex(uint32_t value, char* piece) {
-  static const char kHex[] = "0123456789abcdef";
-  char digits[8];
-  size_t count = 0;
-  do {
-    digits[count++] = kHex[value & 0x0F];
-    value >>= 4;
-  } while (value != 0);
-  for (size_t i = 0; i < count; ++i) piece[i] = digits[count - 1 - i];
-  return count;
+  return static_cast<size_t>(WriteHexDigits(value, 1, piece) - piece);
 }
 
 size_t ListFloat(ListingWriter* w, size_t at) {
@@ -138,9 +130,7 @@ size_t ListInteger(ListingWriter* w, size_t at, bool hex) {
 // "?%02x?": a control byte the line cannot hold; it ends the line.
 size_t ListControlByte(ListingWriter* w, uint8_t b) {
   char piece[4] = {'?', 0, 0, '?'};
-  static const char kHex[] = "0123456789abcdef";
-  piece[1] = kHex[b >> 4];
-  piece[2] = kHex[b & 0x0F];
+  WriteHexDigits(b, 2, piece + 1);
   AppendText(w, piece, sizeof piece);
   return kLineComplete;
 }

@@ -29,11 +29,8 @@ void PrintEntryLine(uint8_t attribute, const EntryName* name, uint16_t size, uin
 }
 
 void ListQdDirectory(VelkorRun* run, FILE* image) {
-  uint8_t head[kQdHeadSize] = {0};  // bytes a short image lacks read as 0
-  ReadInput(image, head, sizeof head);
-  long length = InputFileLength(image);
-  ReadInput(image, run->work, length < static_cast<long>(kWorkBufferSize) ? static_cast<size_t>(length)
-                                                                          : kWorkBufferSize);
+  uint8_t head[kQdHeadSize];
+  ReadImageHead(run, image, head, sizeof head);
 
   bool withColumns = run->mode == kModeQdColumns;
   std::printf("Directory of QD:%s\n", withColumns ? kColumnHeader : "");

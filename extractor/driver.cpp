@@ -33,6 +33,15 @@ void ListImage(VelkorRun* run, FILE* file) {
 
 }  // namespace
 
+long ReadImageHead(VelkorRun* run, FILE* image, uint8_t* head, size_t headSize) {
+  std::memset(head, 0, headSize);  // bytes a short file lacks read as 0
+  ReadInput(image, head, headSize);
+  long length = InputFileLength(image);
+  if (length > static_cast<long>(kWorkBufferSize)) length = kWorkBufferSize;
+  ReadInput(image, run->work, static_cast<size_t>(length));
+  return length;
+}
+
 int VelkorMain(int argc, char** argv) {
   std::printf("\nVelkor ver. %s\n\n", kVelkorVersion);
 

@@ -41,6 +41,11 @@ struct VelkorRun {
 // The whole program: banner, switch, one listing per input file. Returns the exit status.
 int VelkorMain(int argc, char** argv);
 
+// Reads the first `headSize` bytes of an image into `head` (zero where the file is shorter),
+// then the whole image from its start into the work buffer, at most kWorkBufferSize bytes.
+// Returns how many bytes that is.
+long ReadImageHead(VelkorRun* run, FILE* image, uint8_t* head, size_t headSize);
+
 // The directory readers; each prints its listing and extracts the entries it lists.
 void ListQdDirectory(VelkorRun* run, FILE* image);
 void ListMztDirectory(VelkorRun* run, FILE* tape);

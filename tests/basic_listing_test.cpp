@@ -240,8 +240,11 @@ TEST(BasicListing, RunOnProgramsStopPastOneMebibyte) {
     SCOPED_TRACE(c.what);
     CountedListing counted;
     auto start = std::chrono::steady_clock::now();
-    ListBasicProgram(reinterpret_cast<const uint8_t*>(c.program.data()),
-                     static_cast<uint32_t>(c.program.size()), CountListing, &counted);
+    ListingExtent extent =
+        ListBasicProgram(reinterpret_cast<const uint8_t*>(c.program.data()),
+                         static_cast<uint32_t>(c.program.size()), CountListing, &counted);
+    EXPECT_TRUE(extent.cut);
+    EXPECT_EQ(extent.kept, counted.size);
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GT(counted.size, kLimit);
@@ -249,4 +252,19 @@ TEST(BasicListing, RunOnProgramsStopPastOneMebibyte) {
     EXPECT_EQ(counted.tail.substr(counted.tail.size() - 2), "\r\n");
     EXPECT_LT(seconds, 5.0);
   }
+}
+
+// The caller learns how much was kept and whether anything was left out.
+TEST(BasicListing, TellsWhatItKept) {
+  std::string listing;
+  const std::string program = Record(10, Bytes({0x41, 0x00})) + kEnd;
+  ListingExtent extent = ListBasicProgram(reinterpret_cast<const uint8_t*>(program.data()),
+                                          static_cast<uint32_t>(program.size()), AppendToString,
+                                          &listing);
+  EXPECT_EQ(listing, "10 A\r\n");
+  EXPECT_EQ(extent.kept, 6u);
+  EXPECT_FALSE(extent.cut);
+  extent = ListBasicProgram(nullptr, 0, AppendToString, &listing);
+  EXPECT_EQ(extent.kept, 0u);
+  EXPECT_FALSE(extent.cut);
 }

@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr int kAdds = 20;
-constexpr int kRounds = 4;
+constexpr int kAdds = 16;
+constexpr int kRounds = 3;
 
 std::string Number(int i) {
   return std::string(1, static_cast<char>('0' + i / 10)) + static_cast<char>('0' + i % 10);

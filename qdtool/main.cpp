@@ -3,6 +3,12 @@
 // The whole image is held in QDArray and written back whole. Positions in it are unsigned 16-bit
 // values, as on the machine; every search and every read behind a found block is checked against
 // the end of the array, so a damaged image is reported instead of being followed out of it.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -86,6 +92,44 @@ void ReadImage(FILE* image) {
   (void)std::fclose(image);
 }
 
+bool SameFile(const struct stat* a, const struct stat* b) {
+  return a->st_dev == b->st_dev && a->st_ino == b->st_ino;
+}
+
+// Adds and formats of one image take turns: each holds an exclusive lock on the image file from
+// before it reads it until its new image has been renamed over the old one. A run that waited
+// for the lock holds it on the file that was replaced meanwhile; it sees that the name now stands
+// for another file and locks that one, so it reads what the run before it wrote. The image is
+// opened as "add" and "dir" open it, under `first` or else `second` (nullptr for none). Returns
+// the locked descriptor, or -1 when nothing is locked: no image to lock, or a file system
+// without locks.
+int LockImage(const char* first, const char* second) {
+  for (;;) {
+    const char* name = first;
+    int fd = open(first, O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && second != nullptr) {
+      name = second;
+      fd = open(second, O_RDONLY | O_CLOEXEC);
+    }
+    if (fd < 0) return -1;
+    int locked;
+    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0) {
+      (void)close(fd);
+      return -1;
+    }
+    struct stat held;
+    struct stat named;
+    if (fstat(fd, &held) == 0 && stat(name, &named) == 0 && SameFile(&held, &named)) return fd;
+    (void)close(fd);  // replaced while this run waited: lock the new image
+  }
+}
+
+void UnlockImage(int lock) {
+  if (lock >= 0) (void)close(lock);
+}
+
 bool WriteImage(const char* imageName) {
   if (WriteWholeFile(imageName, QDArray, kQdImageSize, true)) return true;
   std::printf("error: cannot write %s\n", imageName);
@@ -95,7 +139,10 @@ bool WriteImage(const char* imageName) {
 int QDFormat() {
   std::printf("Format\n");
   LayOutEmptyQdImage(QDArray);  // offset 61454 stays 0x00
-  return WriteImage(kImageName) ? kStatusOk : kStatusCannotWrite;
+  int lock = LockImage(kImageName, nullptr);  // an add under way finishes first
+  bool written = WriteImage(kImageName);
+  UnlockImage(lock);
+  return written ? kStatusOk : kStatusCannotWrite;
 }
 
 // One directory line for the header block whose mark is at `mark`: the type, then the name as
@@ -216,8 +263,8 @@ void StoreFile(FILE* mzf, uint16_t append, uint16_t MZFFileSize) {
   CountQdFile(QDArray);
 }
 
-int AddFileToQD(const char* MZFileName) {
-  std::printf("try to add %s\n", MZFileName);
+// Reads the image, appends the file and writes the image back.
+int AddToImage(const char* MZFileName) {
   const char* imageName;
   FILE* image = OpenImage(kImageNameUpper, kImageName, &imageName);
   if (image == nullptr) {
@@ -243,6 +290,15 @@ int AddFileToQD(const char* MZFileName) {
   StoreFile(mzf, append, static_cast<uint16_t>(fileLength));
   (void)std::fclose(mzf);
   return WriteImage(imageName) ? kStatusOk : kStatusCannotWrite;
+}
+
+// Adds to one image run one after the other, so that none of them drops another's file.
+int AddFileToQD(const char* MZFileName) {
+  std::printf("try to add %s\n", MZFileName);
+  int lock = LockImage(kImageNameUpper, kImageName);
+  int status = AddToImage(MZFileName);
+  UnlockImage(lock);
+  return status;
 }
 
 }  // namespace

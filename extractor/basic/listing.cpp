@@ -51,6 +51,7 @@ struct ListingWriter {
   void* context;
   char last;    // the last character of the line text so far
   size_t used;  // characters waiting in `buffer`
+  size_t sent;  // characters handed to the sink
   char buffer[kOutputBufferSize];
 };
 
@@ -69,6 +70,7 @@ uint16_t WordAt(const uint8_t* program, size_t length, size_t offset) {
 
 void Flush(ListingWriter* w) {
   if (w->used > 0) w->sink(w->context, w->buffer, w->used);
+  w->sent += w->used;
   w->used = 0;
 }
 
@@ -235,7 +237,8 @@ BasicDialect DetectBasicDialect(const uint8_t* program, uint32_t length) {
   return lastByte == kTapeLineEnd ? BasicDialect::Tape : BasicDialect::Graphics;
 }
 
-void ListBasicProgram(const uint8_t* program, uint32_t length, ListingSink sink, void* context) {
+ListingExtent ListBasicProgram(const uint8_t* program, uint32_t length, ListingSink sink,
+                               void* context) {
   ListingWriter writer;
   ListingWriter* w = &writer;
   w->program = program;
@@ -245,8 +248,10 @@ void ListBasicProgram(const uint8_t* program, uint32_t length, ListingSink sink,
   w->context = context;
   w->last = ' ';
   w->used = 0;
+  w->sent = 0;
 
-  if (length == 0) return;
+  ListingExtent extent = {0, false};
+  if (length == 0) return extent;
   size_t record = 0;
   uint16_t recordLength = WordAt(program, length, 0);
   while (recordLength != 0) {
@@ -254,8 +259,15 @@ void ListBasicProgram(const uint8_t* program, uint32_t length, ListingSink sink,
     record += recordLength;
     if (record >= length) break;
     recordLength = WordAt(program, length, record);
+    // A line is at most about 12 characters a program byte, so this stays far from overflow.
+    if (recordLength != 0 && w->sent + w->used > kListingLimit) {
+      extent.cut = true;
+      break;
+    }
   }
   Flush(w);
+  extent.kept = static_cast<uint32_t>(w->sent);
+  return extent;
 }
 
 void WriteBasicListing(const char* baseName, const uint8_t* program, uint32_t length) {
@@ -264,10 +276,16 @@ void WriteBasicListing(const char* baseName, const uint8_t* program, uint32_t le
   int nameLength = std::snprintf(fileName, sizeof fileName, "%s.bas", baseName);
   bool written = nameLength >= 0 && static_cast<size_t>(nameLength) < sizeof fileName;
   OutputFile out;
+  ListingExtent extent = {0, false};
   if (written) written = OpenOutput(&out, fileName);
   if (written) {
-    ListBasicProgram(program, length, WriteToOutput, &out);
+    extent = ListBasicProgram(program, length, WriteToOutput, &out);
     written = CommitOutput(&out, false);
   }
-  if (!written) std::printf("ERROR: Cannot write file '%s'!\n", fileName);
+  if (!written) {
+    std::printf("ERROR: Cannot write file '%s'!\n", fileName);
+  } else if (extent.cut) {
+    std::printf("ERROR: Listing '%s' cut at %u bytes!\n", fileName,
+                static_cast<unsigned>(extent.kept));
+  }
 }

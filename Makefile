@@ -13,21 +13,21 @@ MAKEFLAGS   += --no-print-directory
 
 all: build
 
-# Only the three programs; the tests are built by `make test`.
+# Only the programs; the tests are built by `make test`.
 build: configure
-	cmake --build $(BUILD) -j $(JOBS) --target velkor drasil pandrel
+	cmake --build $(BUILD) -j $(JOBS) --target programs
 
 configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-# The programs' sources through clang-tidy (checks in .clang-tidy), with the compile commands of
-# the normal build; any finding fails. It takes seconds, so `make test` runs it first.
-LINT_SOURCES := $(wildcard formats/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp)
+# The programs' and libraries' sources through clang-tidy (checks in .clang-tidy), with the
+# compile commands of the normal build; any finding fails. CMake lists the sources and folders
+# from its list of programs. It takes seconds, so `make test` runs it first.
 lint: SHELL := /bin/bash
 lint: .SHELLFLAGS := -o pipefail -c
 lint:
 	$(MAKE) configure > /dev/null
-	clang-tidy -p $(BUILD) --quiet $(LINT_SOURCES) 2>&1 | { grep -v -E '^[0-9]+ warnings? generated\.$$' || true; }
+	xargs -a $(BUILD)/lint-arguments.txt -d '\n' clang-tidy -p $(BUILD) --quiet 2>&1 | { grep -v -E '^[0-9]+ warnings? generated\.$$' || true; }
 
 # Every test twice: the normal build with g++, then clang++ with AddressSanitizer and
 # UndefinedBehaviorSanitizer.

@@ -1,73 +1,84 @@
-// Writing one entry: base.mzf for every file, base.btx and the listing base.bas for BASIC.
+// Writing one entry: base.mzf for every file, base.btx and the listing base.bas for BASIC, all
+// through one output path.
 #include <sys/stat.h>
 
-#include <cctype>
 #include <cstring>
 
 #include "extractor/basic/listing.h"
-#include "extractor/scratch.h"
 #include "extractor/velkor.h"
 #include "formats/mzf.h"
-#include "formats/outfile.h"
-#include "formats/sharp.h"
-
-char ScratchText[kScratchTextSize];
+#include "hostio/outfile.h"
 
 namespace {
 
-constexpr int kOutputNameSize = kScratchTextSize + 8;
+// Room for a base name and its extension.
+constexpr int kOutputNameSize = kShownNameSize + 8;
 
-// Writes header and data as one output file, unless it would replace one of the run's inputs.
-void WriteEntryFile(const VelkorRun* run, const char* name, const void* header, size_t headerSize,
-                    const uint8_t* data, size_t size) {
+// What one extraction writes: the entry and its data in the work buffer.
+struct EntryFiles {
+  const CMTHeaderStr* header;  // the new MZF header
+  const uint8_t* data;
+  uint16_t size;
+};
+
+// What a producer put into a file: all of it, or only the first `kept` bytes.
+struct Produced {
+  bool cut;
+  uint32_t kept;
+};
+
+// Puts one output file's bytes into `out`.
+typedef Produced (*ProduceFile)(OutputFile* out, const EntryFiles* entry);
+
+Produced ProduceMzf(OutputFile* out, const EntryFiles* entry) {
+  WriteOutput(out, entry->header, sizeof *entry->header);
+  WriteOutput(out, entry->data, entry->size);
+  return {false, 0};
+}
+
+Produced ProduceBtx(OutputFile* out, const EntryFiles* entry) {
+  WriteOutput(out, entry->data, entry->size);
+  return {false, 0};
+}
+
+void WriteListingText(void* context, const char* text, size_t size) {
+  WriteOutput(static_cast<OutputFile*>(context), text, size);
+}
+
+// The listing of a damaged program may be cut at kListingLimit.
+Produced ProduceBas(OutputFile* out, const EntryFiles* entry) {
+  ListingExtent extent = ListBasicProgram(entry->data, entry->size, WriteListingText, out);
+  return {extent.cut, extent.kept};
+}
+
+// The one way an extraction writes a file: "<base><extension>", never over one of the run's
+// inputs, replacing an old file only once the new one is complete. A file written only in part
+// (a cut listing) says so after it is in place.
+void WriteEntryFile(const VelkorRun* run, const char* base, const char* extension,
+                    ProduceFile produce, const EntryFiles* entry) {
+  char name[kOutputNameSize];
+  // A base name has at most 17 characters: the name always fits.
+  (void)std::snprintf(name, sizeof name, "%s%s", base, extension);
   if (IsRunInput(run, name)) {
     std::printf("ERROR: File '%s' is an input file, not replaced!\n", name);
     return;
   }
   OutputFile out;
+  Produced produced = {false, 0};
   bool written = OpenOutput(&out, name);
   if (written) {
-    WriteOutput(&out, header, headerSize);
-    WriteOutput(&out, data, size);
+    produced = produce(&out, entry);
     written = CommitOutput(&out, false);
   }
-  if (!written) std::printf("ERROR: Cannot write file '%s'!\n", name);
+  if (!written) {
+    std::printf("ERROR: Cannot write file '%s'!\n", name);
+  } else if (produced.cut) {
+    std::printf("ERROR: Listing '%s' cut at %u bytes!\n", name,
+                static_cast<unsigned>(produced.kept));
+  }
 }
 
 }  // namespace
-
-char* MakeBaseName(const uint8_t* name) {
-  int length = 0;
-  while (length < kNameLength && name[length] != 0) {
-    ScratchText[length] = static_cast<char>(name[length]);
-    ++length;
-  }
-  ScratchText[length] = '\0';
-  for (int i = 0; i < length; ++i) {
-    unsigned char c = static_cast<unsigned char>(ScratchText[i]);
-    char mapped = static_cast<char>(c);
-    if (c >= 'A' && c <= 'Z') {
-      mapped = static_cast<char>(c - 'A' + 'a');
-    } else if (c == ' ') {
-      mapped = '_';
-    } else if (c < 0x20 || c >= 0x80) {
-      // A byte the host might not take ends the name.
-      ScratchText[i] = '\0';
-      length = i;
-      break;
-    } else if (c == '*') {
-      mapped = '=';
-    } else if (c == '/' || c == '>' || c == '<') {
-      mapped = '-';
-    } else if (c == '"') {
-      mapped = ',';
-    } else if (c == 0x7F) {
-      mapped = SharpToAscii(0x7F);
-    }
-    ScratchText[i] = mapped;
-  }
-  return ScratchText;
-}
 
 bool IsRunInput(const VelkorRun* run, const char* name) {
   struct stat output;
@@ -82,26 +93,16 @@ bool IsRunInput(const VelkorRun* run, const char* name) {
   return false;
 }
 
-void ExtractEntry(VelkorRun* run, uint8_t attribute, const uint8_t* name, uint16_t size,
+void ExtractEntry(VelkorRun* run, uint8_t attribute, const EntryName* name, uint16_t size,
                   uint16_t load, uint16_t exec, uint16_t dataOffset) {
-  const char* base = MakeBaseName(name);
-  char fileName[kOutputNameSize];
-  const uint8_t* data = run->work + dataOffset;
-
+  char base[kShownNameSize];
+  MakeBaseName(name, base);
   CMTHeaderStr header;
-  BuildMzfHeader(&header, attribute, name, size, load, exec);
-  // A base name has at most 17 characters: the three names always fit.
-  (void)std::snprintf(fileName, sizeof fileName, "%s.mzf", base);
-  WriteEntryFile(run, fileName, &header, sizeof header, data, size);
+  BuildMzfHeader(&header, attribute, name->field, size, load, exec);
+  EntryFiles entry = {&header, run->work + dataOffset, size};
+
+  WriteEntryFile(run, base, ".mzf", ProduceMzf, &entry);
   if (!IsBasicAttribute(attribute)) return;
-
-  (void)std::snprintf(fileName, sizeof fileName, "%s.btx", base);
-  WriteEntryFile(run, fileName, nullptr, 0, data, size);
-
-  (void)std::snprintf(fileName, sizeof fileName, "%s.bas", base);
-  if (IsRunInput(run, fileName)) {
-    std::printf("ERROR: File '%s' is an input file, not replaced!\n", fileName);
-    return;
-  }
-  WriteBasicListing(base, data, size);
+  WriteEntryFile(run, base, ".btx", ProduceBtx, &entry);
+  WriteEntryFile(run, base, ".bas", ProduceBas, &entry);
 }

@@ -5,18 +5,21 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "formats/names.h"
+#include "formats/qd.h"
+
 constexpr const char* kVelkorVersion = "1.6";
 constexpr uint32_t kWorkBufferSize = 0x40000;  // 256 KiB
 constexpr int kEntryCapacity = 50;             // entries per run, over all input files
-constexpr int kQdRecordSize = 74;              // header block: framing, QD header, "CRC"
+constexpr int kQdRecordSize = kQdHeaderBlockSize;  // framing, QD header, "CRC"
 constexpr int kMztRecordSize = 128;            // an MZF header
 constexpr int kRamRecordSize = 35;             // a RAM-disk entry from its third byte
 
 // Modes, set from the first argument.
 enum VelkorMode {
   kModePlain = 0,     // RAM-disk or ROM-disk images
-  kModeColumns = 1,   // -v: the same with size, load and exec columns
-  kModeColumns2 = 2,  // -V: as -v
+  kModeColumns = 1,       // -v: the same with size, load and exec columns
+  kModeColumnsAlias = 2,  // -V: the same as -v
   kModeQd = 3,        // -q
   kModeQdColumns = 4, // -Q
   kModeMzt = 5,       // -t
@@ -38,23 +41,28 @@ struct VelkorRun {
 // The whole program: banner, switch, one listing per input file. Returns the exit status.
 int VelkorMain(int argc, char** argv);
 
+// Reads the first `headSize` bytes of an image into `head` (zero where the file is shorter),
+// then the whole image from its start into the work buffer, at most kWorkBufferSize bytes.
+// Returns how many bytes that is.
+long ReadImageHead(VelkorRun* run, FILE* image, uint8_t* head, size_t headSize);
+
 // The directory readers; each prints its listing and extracts the entries it lists.
 void ListQdDirectory(VelkorRun* run, FILE* image);
 void ListMztDirectory(VelkorRun* run, FILE* tape);
 void ListMemoryDisk(VelkorRun* run, FILE* image);
 
-// One entry's line. The name (17 bytes of the entry record) is ended and converted in place;
-// `columns` is the format of the size, load and exec columns, or null for none.
-void PrintEntryLine(uint8_t attribute, uint8_t* name, uint16_t size, uint16_t load, uint16_t exec,
-                    const char* columns);
+// Blanks in front of the size, load and exec columns of an entry line: none without columns.
+constexpr int kNoColumns = -1;
+constexpr int kQdColumnIndent = 3;   // QD and RAM disk
+constexpr int kMztColumnIndent = 4;  // MZT
+
+// One entry's line, with the columns behind `columnIndent` blanks unless it is kNoColumns.
+void PrintEntryLine(uint8_t attribute, const EntryName* name, uint16_t size, uint16_t load,
+                    uint16_t exec, int columnIndent);
 
 // Writes one entry as base.mzf, and a BASIC program also as base.btx and the listing base.bas.
-// `name` is the entry record's name as PrintEntryLine left it.
-void ExtractEntry(VelkorRun* run, uint8_t attribute, const uint8_t* name, uint16_t size,
+void ExtractEntry(VelkorRun* run, uint8_t attribute, const EntryName* name, uint16_t size,
                   uint16_t load, uint16_t exec, uint16_t dataOffset);
-
-// The host file name made from an ended and converted MZ name, in the scratch text.
-char* MakeBaseName(const uint8_t* name);
 
 // True when the file `name` exists and is the same file as one of the run's inputs.
 bool IsRunInput(const VelkorRun* run, const char* name);

@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "formats/bytes.h"
-#include "formats/infile.h"
 #include "formats/mzf.h"
-#include "formats/outfile.h"
+#include "formats/names.h"
 #include "formats/qd.h"
-#include "formats/sharp.h"
+#include "hostio/infile.h"
+#include "hostio/outfile.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ constexpr uint32_t kPackBufferSize = 0x20000;
 constexpr uint32_t kStandardImageEnd = 0x10000;
 // After its last "CRC" the image carries two more bytes of 0xFF.
 constexpr uint32_t kImageTail = 2;
-// 33 files, not 32: the count is checked after each stored file.
-constexpr int kLastFileCount = 32;
+// The most files an image takes: the run stops once this many are stored.
+constexpr int kMostFiles = 33;
 
 struct PackRun {
   uint8_t* PackBuffer;
@@ -44,23 +44,9 @@ void BuildQdHeader(QDHeaderStr* header, const CMTHeaderStr* mzf) {
   std::memset(header->Name, kNameEnd, sizeof header->Name);
   std::memset(header->Unknown, kNameEnd, sizeof header->Unknown);
   header->Attribute = mzf->Attribute == 5 ? 2 : mzf->Attribute;
-  for (int i = 0; i < kNameLength; ++i) {
-    header->Name[i] = mzf->Name[i];
-    if (mzf->Name[i] == kNameEnd) break;
-  }
+  int length = NameLength(mzf->Name, kNameLength);
+  std::memcpy(header->Name, mzf->Name, static_cast<size_t>(length));  // the CR behind stays
   CopyQdHeaderNumbers(header, mzf);
-}
-
-// The name as the directory shows it: up to its CR, at most 17 characters, in printable ASCII,
-// between single quotes.
-void MakeShownName(const CMTHeaderStr* mzf, char* shown) {
-  int length = 0;
-  shown[length++] = '\'';
-  for (int i = 0; i < kNameLength && mzf->Name[i] != kNameEnd; ++i) {
-    shown[length++] = SharpToAscii(mzf->Name[i]);
-  }
-  shown[length++] = '\'';
-  shown[length] = '\0';
 }
 
 // Stores one MZF file at PackPos and prints its directory line, or says why it is skipped.
@@ -84,16 +70,17 @@ void PackFile(PackRun* run, const char* fileName, FILE* file) {
   uint32_t at = run->PackPos;
   QDHeaderStr header;
   BuildQdHeader(&header, &mzf);
-  uint8_t* data = PutQdFileBlocks(run->PackBuffer + at, &header, size);
+  uint8_t* data = StoreQdFile(run->PackBuffer, at, &header, size);
   // A file that holds fewer bytes leaves the rest of the data area as the buffer had it.
   ReadInput(file, data, size);
-  PutQdCheck(data + size);
-  CountQdFile(run->PackBuffer);
   run->PackCount++;
 
-  char shown[kNameLength + 3];
-  MakeShownName(&mzf, shown);
-  std::printf("%2d: %-19s   %06x   %04x  %04x  %04x\n", run->PackCount, shown,
+  // The name as the directory shows it: up to its CR, in printable ASCII, in single quotes.
+  char shown[kShownNameSize];
+  ShowName(mzf.Name, NameLength(mzf.Name, kNameLength), shown);
+  char quoted[kQuotedNameSize];
+  QuoteName(shown, '\'', quoted);
+  std::printf("%2d: %-19s   %06x   %04x  %04x  %04x\n", run->PackCount, quoted,
               static_cast<unsigned>(at), static_cast<unsigned>(size),
               static_cast<unsigned>(Get16(mzf.LoadAddress)),
               static_cast<unsigned>(Get16(mzf.ExecAddress)));
@@ -109,7 +96,7 @@ void PackFiles(PackRun* run, int first, int argc, char** argv) {
     }
     PackFile(run, argv[arg], file);
     (void)std::fclose(file);
-    if (run->PackCount > kLastFileCount) break;
+    if (run->PackCount >= kMostFiles) break;
   }
 }
 

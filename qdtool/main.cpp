@@ -3,21 +3,18 @@
 // The whole image is held in QDArray and written back whole. Positions in it are unsigned 16-bit
 // values, as on the machine; every search and every read behind a found block is checked against
 // the end of the array, so a damaged image is reported instead of being followed out of it.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "formats/bytes.h"
-#include "formats/infile.h"
 #include "formats/mzf.h"
-#include "formats/outfile.h"
+#include "formats/names.h"
 #include "formats/qd.h"
+#include "hostio/filelock.h"
+#include "hostio/infile.h"
+#include "hostio/outfile.h"
 
 namespace {
 
@@ -54,7 +51,6 @@ const char QDFileTypes[kLastKnownType + 1][4] = {"???", "OBJ", "BTX", "BSD", "BR
                                                  "???", "LIB", "???", "???", "SYS", "GR "};
 
 uint8_t QDArray[kQdImageSize];
-uint16_t QDPtr;
 
 // The position just behind the first sync pair from Ptr on: a block's mark byte in a sound image.
 // kNoSync when the image ends first.
@@ -86,48 +82,18 @@ FILE* OpenImage(const char* first, const char* second, const char** opened) {
   return OpenInputFile(second);
 }
 
-// At most the image's first 61455 bytes; a shorter file leaves the rest of QDArray zero.
-void ReadImage(FILE* image) {
+// Reads at most the first 61455 bytes of the image under `first`, or `second` when the first
+// cannot be opened, into QDArray; a shorter file leaves the rest zero. `opened` gets the name
+// that worked. False, with the message, when neither can be opened.
+bool LoadImage(const char* first, const char* second, const char** opened) {
+  FILE* image = OpenImage(first, second, opened);
+  if (image == nullptr) {
+    std::printf("file %s not found\n", first);
+    return false;
+  }
   ReadInput(image, QDArray, kQdImageSize);
   (void)std::fclose(image);
-}
-
-bool SameFile(const struct stat* a, const struct stat* b) {
-  return a->st_dev == b->st_dev && a->st_ino == b->st_ino;
-}
-
-// Adds and formats of one image take turns: each holds an exclusive lock on the image file from
-// before it reads it until its new image has been renamed over the old one. A run that waited
-// for the lock holds it on the file that was replaced meanwhile; it sees that the name now stands
-// for another file and locks that one, so it reads what the run before it wrote. The image is
-// opened as "add" and "dir" open it, under `first` or else `second` (nullptr for none). Returns
-// the locked descriptor, or -1 when nothing is locked: no image to lock, or a file system
-// without locks.
-int LockImage(const char* first, const char* second) {
-  for (;;) {
-    const char* name = first;
-    int fd = open(first, O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && second != nullptr) {
-      name = second;
-      fd = open(second, O_RDONLY | O_CLOEXEC);
-    }
-    if (fd < 0) return -1;
-    int locked;
-    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    if (locked != 0) {
-      (void)close(fd);
-      return -1;
-    }
-    struct stat held;
-    struct stat named;
-    if (fstat(fd, &held) == 0 && stat(name, &named) == 0 && SameFile(&held, &named)) return fd;
-    (void)close(fd);  // replaced while this run waited: lock the new image
-  }
-}
-
-void UnlockImage(int lock) {
-  if (lock >= 0) (void)close(lock);
+  return true;
 }
 
 bool WriteImage(const char* imageName) {
@@ -139,50 +105,54 @@ bool WriteImage(const char* imageName) {
 int QDFormat() {
   std::printf("Format\n");
   LayOutEmptyQdImage(QDArray);  // offset 61454 stays 0x00
-  int lock = LockImage(kImageName, nullptr);  // an add under way finishes first
+  int lock = LockFile(kImageName, nullptr);  // an add under way finishes first
   bool written = WriteImage(kImageName);
-  UnlockImage(lock);
+  UnlockFile(lock);
   return written ? kStatusOk : kStatusCannotWrite;
 }
 
-// One directory line for the header block whose mark is at `mark`: the type, then the name as
-// its bytes stand, up to its CR or the end of the image.
-void PrintDirEntry(uint16_t mark) {
-  uint8_t QDFileType = QDArray[mark + 4];
+// One directory line for a header block: the type, then the name as its bytes stand, up to its
+// CR or the end of the image.
+void PrintDirEntry(const QdBlock& block) {
+  const uint8_t* header = QDArray + block.payload;
+  uint8_t QDFileType = header[offsetof(QDHeaderStr, Attribute)];
   if (QDFileType > kLastKnownType) QDFileType = 0;
   std::printf(" %s  \"", QDFileTypes[QDFileType]);
-  for (int at = mark + 5; at < kQdImageSize && QDArray[at] != kNameEnd; ++at) {
-    std::putchar(QDArray[at]);
-  }
+  uint32_t nameAt = block.payload + offsetof(QDHeaderStr, Name);
+  int length = NameLength(QDArray + nameAt, kQdImageSize - static_cast<int>(nameAt));
+  (void)std::fwrite(QDArray + nameAt, 1, static_cast<size_t>(length), stdout);
   std::printf("\"\n");
+}
+
+// The head block: its mark is found like any other, and its payload is the block count. False
+// when the image holds no usable head.
+bool ReadBlockCount(uint16_t* mark, uint8_t* QDBlocks) {
+  *mark = SeekSync(0);
+  if (!MarkFits(*mark, 3)) return false;
+  *QDBlocks = QDArray[*mark + 1];
+  return true;
 }
 
 int QDDir() {
   const char* imageName;
-  FILE* image = OpenImage(kImageName, kImageNameUpper, &imageName);
-  if (image == nullptr) {
-    std::printf("file %s not found\n", kImageName);
-    return kStatusNoImage;
-  }
-  ReadImage(image);
+  if (!LoadImage(kImageName, kImageNameUpper, &imageName)) return kStatusNoImage;
 
-  QDPtr = SeekSync(0);
-  if (!MarkFits(QDPtr, 3)) return ReportDamaged(imageName);
+  uint16_t QDPtr = 0;
+  uint8_t QDBlocks = 0;
+  if (!ReadBlockCount(&QDPtr, &QDBlocks)) return ReportDamaged(imageName);
   QDPtr = static_cast<uint16_t>(QDPtr + 1);
-  uint8_t QDBlocks = QDArray[QDPtr];
   std::printf("DIRECTORY OF QD:\n");
 
-  for (uint8_t Counter = 0; Counter < QDBlocks; ++Counter) {
-    QDPtr = SeekSync(QDPtr);
-    if (!MarkFits(QDPtr, 3)) return ReportDamaged(imageName);
-    uint16_t PtrSave = QDPtr;
-    uint16_t QDBlockSize = Get16(QDArray + PtrSave + 2);
-    if (QDArray[PtrSave + 1] == kQdHeaderBlockType) {
-      if (!MarkFits(PtrSave, 4)) return ReportDamaged(imageName);
-      PrintDirEntry(PtrSave);
+  for (uint16_t Counter = 0; Counter < QDBlocks; ++Counter) {
+    uint16_t mark = SeekSync(QDPtr);
+    if (!MarkFits(mark, 3)) return ReportDamaged(imageName);
+    QdBlock block = ReadQdBlock(QDArray, mark);
+    if (block.type == kQdHeaderBlockType) {
+      if (!MarkFits(mark, 4)) return ReportDamaged(imageName);
+      PrintDirEntry(block);
     }
-    // The next search starts 4 bytes before the end of this block's payload.
-    QDPtr = static_cast<uint16_t>(PtrSave + QDBlockSize);
+    // The next search starts at mark + length, 4 bytes before the end of this block's payload.
+    QDPtr = static_cast<uint16_t>(mark + block.length);
   }
   std::printf("Ready\n");
   return kStatusOk;
@@ -193,16 +163,15 @@ int QDDir() {
 // past 65535: it would wrap back into the blocks already walked, and the new file would be
 // written over them.
 bool FindAppendPosition(uint16_t* append) {
-  uint16_t mark = SeekSync(0);
-  if (!MarkFits(mark, 3)) return false;
-  uint16_t Ptr = static_cast<uint16_t>(mark + 1);
-  uint8_t QDBlocks = QDArray[Ptr];
-  Ptr = static_cast<uint16_t>(Ptr + 4);
+  uint16_t mark = 0;
+  uint8_t QDBlocks = 0;
+  if (!ReadBlockCount(&mark, &QDBlocks)) return false;
+  // Behind the head's payload (the count) and its "CRC".
+  uint16_t Ptr = static_cast<uint16_t>(mark + 1 + 1 + kQdCheckSize);
   for (uint16_t Counter = 0; Counter < QDBlocks; ++Counter) {
     mark = SeekSync(Ptr);
     if (!MarkFits(mark, 3)) return false;
-    uint16_t QDBlockSize = Get16(QDArray + mark + 2);
-    int next = mark + 4 + QDBlockSize + kQdCheckSize;
+    uint32_t next = QdBlockEnd(ReadQdBlock(QDArray, mark));
     if (next > UINT16_MAX) return false;
     Ptr = static_cast<uint16_t>(next);
   }
@@ -240,7 +209,9 @@ void BuildQdHeader(QDHeaderStr* header, const CMTHeaderStr* CMTHeader) {
   if (!empty && header->Attribute == 5) header->Attribute = 2;
   std::memcpy(header->Name, CMTHeader->Name, kNameLength);
   if (empty) {
-    constexpr int kFrom = 18;
+    // From Unknown on, which stands where the MZF header's Size does.
+    constexpr size_t kFrom = offsetof(QDHeaderStr, Unknown);
+    static_assert(kFrom == offsetof(CMTHeaderStr, Size), "the copy starts at the same offset");
     std::memcpy(reinterpret_cast<uint8_t*>(header) + kFrom,
                 reinterpret_cast<const uint8_t*>(CMTHeader) + kFrom, kQdHeaderSize - kFrom);
   } else {
@@ -257,21 +228,14 @@ void StoreFile(FILE* mzf, uint16_t append, uint16_t MZFFileSize) {
   QDHeaderStr header;
   BuildQdHeader(&header, &CMTHeader);
   uint16_t length = static_cast<uint16_t>(MZFFileSize - kMzfHeaderSize);
-  uint8_t* data = PutQdFileBlocks(QDArray + append, &header, length);
+  uint8_t* data = StoreQdFile(QDArray, append, &header, length);
   ReadInput(mzf, data, length);
-  PutQdCheck(data + length);
-  CountQdFile(QDArray);
 }
 
 // Reads the image, appends the file and writes the image back.
 int AddToImage(const char* MZFileName) {
   const char* imageName;
-  FILE* image = OpenImage(kImageNameUpper, kImageName, &imageName);
-  if (image == nullptr) {
-    std::printf("file %s not found\n", kImageNameUpper);
-    return kStatusNoImage;
-  }
-  ReadImage(image);
+  if (!LoadImage(kImageNameUpper, kImageName, &imageName)) return kStatusNoImage;
 
   uint16_t append = 0;
   if (!FindAppendPosition(&append)) return ReportDamaged(imageName);
@@ -295,9 +259,9 @@ int AddToImage(const char* MZFileName) {
 // Adds to one image run one after the other, so that none of them drops another's file.
 int AddFileToQD(const char* MZFileName) {
   std::printf("try to add %s\n", MZFileName);
-  int lock = LockImage(kImageNameUpper, kImageName);
+  int lock = LockFile(kImageNameUpper, kImageName);
   int status = AddToImage(MZFileName);
-  UnlockImage(lock);
+  UnlockFile(lock);
   return status;
 }
 
@@ -306,7 +270,6 @@ int AddFileToQD(const char* MZFileName) {
 // One command per run. Everything starts afresh here, so that the function can be called again.
 int DrasilMain(int argc, char** argv) {
   std::memset(QDArray, 0, sizeof QDArray);
-  QDPtr = 0;
   std::printf("\n%s V %s\n\n", kProgramName, kVersion);
   if (argc < 2) {
     std::printf("usage: drasil [format] [dir] [add filename]\n\n");

@@ -1,8 +1,11 @@
 # Checks shared by install_test.sh and package_test.sh (sourced, not run): an installed tree holds
-# exactly the three programs, their manual pages, the licence as copyright and the changelog; the
+# exactly the programs, their manual pages, the licence as copyright and the changelog; the
 # programs run, and man finds the pages.
 
 failures=0
+# The programs of the build, from its list of programs.
+programs=${MZ_PROGRAMS:-velkor drasil pandrel}
+program_count=$(echo $programs | wc -w)
 
 fail() {
   echo "FAIL: $*"
@@ -31,7 +34,7 @@ check_programs() {
   [ $status -eq 0 ] || fail "pandrel ended with status $status"
   head -c "$(wc -c <"$work/pandrel.expected")" "$work/pandrel.out" | cmp -s - "$work/pandrel.expected" ||
     fail "pandrel's banner: $(cat "$work/pandrel.out")"
-  for program in velkor drasil pandrel; do
+  for program in $programs; do
     [ -s "$work/$program.err" ] && fail "$program wrote to standard error: $(cat "$work/$program.err")"
   done
 }
@@ -42,8 +45,8 @@ check_programs() {
 check_tree() {
   root=$1 bindir=$2 mandir=$3 docdir=$4 source=$5 work=$6
   {
-    for program in drasil pandrel velkor; do echo "./$bindir/$program"; done
-    for program in drasil pandrel velkor; do echo "./$mandir/man1/$program.1.gz"; done
+    for program in $programs; do echo "./$bindir/$program"; done
+    for program in $programs; do echo "./$mandir/man1/$program.1.gz"; done
     echo "./$docdir/copyright"
     echo "./$docdir/changelog.gz"
   } | LC_ALL=C sort >"$work/files.expected"
@@ -53,7 +56,7 @@ check_tree() {
     diff "$work/files.expected" "$work/files.found"
   fi
 
-  for program in velkor drasil pandrel; do
+  for program in $programs; do
     [ -x "$root/$bindir/$program" ] || fail "$bindir/$program is not an executable file"
     page="$root/$mandir/man1/$program.1.gz"
     if [ -f "$page" ]; then

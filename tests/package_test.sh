@@ -41,5 +41,5 @@ case "$(field Description)" in *MZ-700*) ;; *) fail "Description: $(field Descri
 dpkg -x "$deb" "$scratch/root" || fail "dpkg -x $deb"
 check_tree "$scratch/root" usr/bin usr/share/man usr/share/doc/mztools "$source" "$scratch/work"
 
-[ $failures -eq 0 ] && echo "$(basename "$deb"): 3 programs, 3 manual pages, copyright and changelog; all run"
+[ $failures -eq 0 ] && echo "$(basename "$deb"): $program_count programs, as many manual pages, copyright and changelog; all run"
 [ $failures -eq 0 ]

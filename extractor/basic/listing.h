@@ -1,4 +1,5 @@
-// The BASIC listing writer: base.bas, one text line per program line, lines ending in CR LF.
+// The BASIC listing writer: the text of base.bas, one line per program line, lines ending in
+// CR LF. It produces bytes only; the extractor writes them into the file.
 #pragma once
 
 #include <cstddef>
@@ -11,11 +12,6 @@
 // below it; only damaged or crafted records, whose lines run on through the records behind them,
 // reach it.
 constexpr uint32_t kListingLimit = 1048576;
-
-// Creates "<baseName>.bas" and writes the listing of the `length` program bytes. Prints
-// "ERROR: Cannot write file '%s'!" when the file cannot be written, and "ERROR: Listing '%s' cut
-// at %u bytes!" after writing a listing that was cut.
-void WriteBasicListing(const char* baseName, const uint8_t* program, uint32_t length);
 
 // Receives the listing text in pieces, in order; a line may be split over several pieces.
 typedef void (*ListingSink)(void* context, const char* text, size_t size);

@@ -22,7 +22,7 @@ configure:
 
 # The programs' sources through clang-tidy (checks in .clang-tidy), with the compile commands of
 # the normal build; any finding fails. It takes seconds, so `make test` runs it first.
-LINT_SOURCES := $(wildcard formats/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp)
+LINT_SOURCES := $(wildcard formats/*.cpp hostio/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp)
 lint: SHELL := /bin/bash
 lint: .SHELLFLAGS := -o pipefail -c
 lint:

@@ -3,9 +3,8 @@
 
 #include "extractor/velkor.h"
 #include "formats/bytes.h"
-#include "formats/infile.h"
 #include "formats/mzf.h"
-#include "formats/sharp.h"
+#include "hostio/infile.h"
 
 namespace {
 
@@ -26,18 +25,15 @@ bool CapacityUsed(const VelkorRun* run) { return run->entryNumber >= kEntryCapac
 
 }  // namespace
 
-void PrintEntryLine(uint8_t attribute, uint8_t* name, uint16_t size, uint16_t load, uint16_t exec,
-                    const char* columns) {
+void PrintEntryLine(uint8_t attribute, const EntryName* name, uint16_t size, uint16_t load,
+                    uint16_t exec, int columnIndent) {
   std::printf(" %.3s", AttributeName(attribute));
-  int length = EndName(name);
-  ConvertSharpText(name, length);
-  char quoted[kNameLength + 3];
-  quoted[0] = '"';
-  std::memcpy(quoted + 1, name, static_cast<size_t>(length));
-  quoted[length + 1] = '"';
-  quoted[length + 2] = '\0';
+  char quoted[kQuotedNameSize];
+  QuoteName(name->shown, '"', quoted);
   std::printf("  %-18s:` %5d Bytes", quoted, size);
-  if (columns != nullptr) std::printf(columns, size, load, exec);
+  if (columnIndent != kNoColumns) {
+    std::printf("%*s%04X %04X %04X", columnIndent, "", size, load, exec);
+  }
   std::printf("\n");
 }
 
@@ -65,12 +61,14 @@ void ListQdDirectory(VelkorRun* run, FILE* image) {
     uint8_t attribute = record[kQdAttribute];
     if (attribute == 0) break;
     uint16_t size = Get16(record + kQdSize);
-    PrintEntryLine(attribute, record + kQdName, size, Get16(record + kQdLoad),
-                   Get16(record + kQdExec), withColumns ? "   %04X %04X %04X" : nullptr);
+    EntryName name;
+    TakeEntryName(record + kQdName, &name);
+    PrintEntryLine(attribute, &name, size, Get16(record + kQdLoad), Get16(record + kQdExec),
+                   withColumns ? kQdColumnIndent : kNoColumns);
     // The header block is counted here, the data block after the extraction: an odd count
     // lists its last entry without extracting it.
     if (--blocks <= 0) break;
-    ExtractEntry(run, attribute, record + kQdName, size, Get16(record + kQdLoad),
+    ExtractEntry(run, attribute, &name, size, Get16(record + kQdLoad),
                  Get16(record + kQdExec), static_cast<uint16_t>(offset + kQdDataDistance));
     total += size;
     run->entryNumber++;
@@ -94,10 +92,12 @@ void ListMztDirectory(VelkorRun* run, FILE* tape) {
     uint16_t exec = Get16(header->ExecAddress);
     // A short read leaves the rest of the buffer as it was.
     ReadInput(tape, run->work, size);
-    PrintEntryLine(header->Attribute, record + 1, size, load, exec,
-                   withColumns ? "    %04X %04X %04X" : nullptr);
+    EntryName name;
+    TakeEntryName(header->Name, &name);
+    PrintEntryLine(header->Attribute, &name, size, load, exec,
+                   withColumns ? kMztColumnIndent : kNoColumns);
     run->entryNumber++;
-    ExtractEntry(run, header->Attribute, record + 1, size, load, exec, 0);
+    ExtractEntry(run, header->Attribute, &name, size, load, exec, 0);
     total += size;
   }
   std::printf("Length of data: %u Bytes.\n", total);

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "extractor/velkor.h"
-#include "formats/infile.h"
+#include "hostio/infile.h"
 
 namespace {
 

@@ -1,15 +1,13 @@
 // Writing one entry: base.mzf for every file, base.btx and the listing base.bas for BASIC.
 #include <sys/stat.h>
 
-#include <cctype>
 #include <cstring>
 
 #include "extractor/basic/listing.h"
 #include "extractor/scratch.h"
 #include "extractor/velkor.h"
 #include "formats/mzf.h"
-#include "formats/outfile.h"
-#include "formats/sharp.h"
+#include "hostio/outfile.h"
 
 char ScratchText[kScratchTextSize];
 
@@ -36,39 +34,6 @@ void WriteEntryFile(const VelkorRun* run, const char* name, const void* header, 
 
 }  // namespace
 
-char* MakeBaseName(const uint8_t* name) {
-  int length = 0;
-  while (length < kNameLength && name[length] != 0) {
-    ScratchText[length] = static_cast<char>(name[length]);
-    ++length;
-  }
-  ScratchText[length] = '\0';
-  for (int i = 0; i < length; ++i) {
-    unsigned char c = static_cast<unsigned char>(ScratchText[i]);
-    char mapped = static_cast<char>(c);
-    if (c >= 'A' && c <= 'Z') {
-      mapped = static_cast<char>(c - 'A' + 'a');
-    } else if (c == ' ') {
-      mapped = '_';
-    } else if (c < 0x20 || c >= 0x80) {
-      // A byte the host might not take ends the name.
-      ScratchText[i] = '\0';
-      length = i;
-      break;
-    } else if (c == '*') {
-      mapped = '=';
-    } else if (c == '/' || c == '>' || c == '<') {
-      mapped = '-';
-    } else if (c == '"') {
-      mapped = ',';
-    } else if (c == 0x7F) {
-      mapped = SharpToAscii(0x7F);
-    }
-    ScratchText[i] = mapped;
-  }
-  return ScratchText;
-}
-
 bool IsRunInput(const VelkorRun* run, const char* name) {
   struct stat output;
   if (stat(name, &output) != 0 || !S_ISREG(output.st_mode)) return false;
@@ -82,14 +47,15 @@ bool IsRunInput(const VelkorRun* run, const char* name) {
   return false;
 }
 
-void ExtractEntry(VelkorRun* run, uint8_t attribute, const uint8_t* name, uint16_t size,
+void ExtractEntry(VelkorRun* run, uint8_t attribute, const EntryName* name, uint16_t size,
                   uint16_t load, uint16_t exec, uint16_t dataOffset) {
-  const char* base = MakeBaseName(name);
+  char base[kShownNameSize];
+  MakeBaseName(name, base);
   char fileName[kOutputNameSize];
   const uint8_t* data = run->work + dataOffset;
 
   CMTHeaderStr header;
-  BuildMzfHeader(&header, attribute, name, size, load, exec);
+  BuildMzfHeader(&header, attribute, name->field, size, load, exec);
   // A base name has at most 17 characters: the three names always fit.
   (void)std::snprintf(fileName, sizeof fileName, "%s.mzf", base);
   WriteEntryFile(run, fileName, &header, sizeof header, data, size);

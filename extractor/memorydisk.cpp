@@ -3,7 +3,7 @@
 
 #include "extractor/velkor.h"
 #include "formats/bytes.h"
-#include "formats/infile.h"
+#include "hostio/infile.h"
 
 namespace {
 
@@ -60,9 +60,11 @@ void ListRamDisk(VelkorRun* run, FILE* image, const uint8_t* header) {
     uint16_t size = Get16(record + kRamSize);
     uint16_t load = Get16(record + kRamLoad);
     uint16_t exec = Get16(record + kRamExec);
-    PrintEntryLine(record[kRamAttribute], record + kRamName, size, load, exec,
-                   withColumns ? "   %04X %04X %04X" : nullptr);
-    ExtractEntry(run, record[kRamAttribute], record + kRamName, size, load, exec,
+    EntryName name;
+    TakeEntryName(record + kRamName, &name);
+    PrintEntryLine(record[kRamAttribute], &name, size, load, exec,
+                   withColumns ? kQdColumnIndent : kNoColumns);
+    ExtractEntry(run, record[kRamAttribute], &name, size, load, exec,
                  static_cast<uint16_t>(entry + kRamDataDistance));
     run->entryNumber++;
     entry = static_cast<uint16_t>(entry + entryLength + 2);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "formats/names.h"
+
 constexpr const char* kVelkorVersion = "1.6";
 constexpr uint32_t kWorkBufferSize = 0x40000;  // 256 KiB
 constexpr int kEntryCapacity = 50;             // entries per run, over all input files
@@ -43,18 +45,18 @@ void ListQdDirectory(VelkorRun* run, FILE* image);
 void ListMztDirectory(VelkorRun* run, FILE* tape);
 void ListMemoryDisk(VelkorRun* run, FILE* image);
 
-// One entry's line. The name (17 bytes of the entry record) is ended and converted in place;
-// `columns` is the format of the size, load and exec columns, or null for none.
-void PrintEntryLine(uint8_t attribute, uint8_t* name, uint16_t size, uint16_t load, uint16_t exec,
-                    const char* columns);
+// Blanks in front of the size, load and exec columns of an entry line: none without columns.
+constexpr int kNoColumns = -1;
+constexpr int kQdColumnIndent = 3;   // QD and RAM disk
+constexpr int kMztColumnIndent = 4;  // MZT
+
+// One entry's line, with the columns behind `columnIndent` blanks unless it is kNoColumns.
+void PrintEntryLine(uint8_t attribute, const EntryName* name, uint16_t size, uint16_t load,
+                    uint16_t exec, int columnIndent);
 
 // Writes one entry as base.mzf, and a BASIC program also as base.btx and the listing base.bas.
-// `name` is the entry record's name as PrintEntryLine left it.
-void ExtractEntry(VelkorRun* run, uint8_t attribute, const uint8_t* name, uint16_t size,
+void ExtractEntry(VelkorRun* run, uint8_t attribute, const EntryName* name, uint16_t size,
                   uint16_t load, uint16_t exec, uint16_t dataOffset);
-
-// The host file name made from an ended and converted MZ name, in the scratch text.
-char* MakeBaseName(const uint8_t* name);
 
 // True when the file `name` exists and is the same file as one of the run's inputs.
 bool IsRunInput(const VelkorRun* run, const char* name);

@@ -15,14 +15,6 @@ const char* AttributeName(uint8_t attribute) {
   return kAttributeNames + 3 * code;
 }
 
-int EndName(uint8_t* name) {
-  for (int i = 0; i < kNameLength; ++i) {
-    if (name[i] == kNameEnd) name[i] = 0;
-    if (name[i] == 0) return i;
-  }
-  return kNameLength;
-}
-
 void BuildMzfHeader(CMTHeaderStr* header, uint8_t attribute, const uint8_t* name, uint16_t size,
                     uint16_t load, uint16_t exec) {
   std::memset(header, 0, sizeof *header);

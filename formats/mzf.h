@@ -1,4 +1,4 @@
-// The MZF tape header, the file type codes and the rule that takes a name out of a record.
+// The MZF tape header and the file type codes.
 #pragma once
 
 #include <cstdint>
@@ -24,10 +24,6 @@ inline bool IsBasicAttribute(uint8_t attribute) { return attribute == 2 || attri
 // The extractor's three-character type name; print it with "%.3s". Codes of 15 and above give
 // an empty text.
 const char* AttributeName(uint8_t attribute);
-
-// Ends a name in place: the name stops at its first CR or zero byte among the 17, and a CR found
-// there becomes a zero byte. Returns the name's length (17 when neither is there).
-int EndName(uint8_t* name);
 
 // Fills a new MZF header as the extractor writes it: all zero, the name bytes with every zero
 // byte turned into CR, the three numbers, an empty comment.

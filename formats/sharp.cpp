@@ -12,7 +12,3 @@ char SharpToAscii(uint8_t code) {
   if (code <= 0xC0) return kSharpTable[code - 0x7F];
   return ' ';
 }
-
-void ConvertSharpText(uint8_t* text, int length) {
-  for (int i = 0; i < length; ++i) text[i] = static_cast<uint8_t>(SharpToAscii(text[i]));
-}

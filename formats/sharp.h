@@ -6,5 +6,3 @@
 // One code: below 0x20 a blank, 0x20..0x7E itself, 0x7F..0xC0 through the table, above a blank.
 char SharpToAscii(uint8_t code);
 
-// Converts the first `length` bytes of a text in place.
-void ConvertSharpText(uint8_t* text, int length);

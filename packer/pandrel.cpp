@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "formats/bytes.h"
-#include "formats/infile.h"
 #include "formats/mzf.h"
-#include "formats/outfile.h"
+#include "formats/names.h"
 #include "formats/qd.h"
-#include "formats/sharp.h"
+#include "hostio/infile.h"
+#include "hostio/outfile.h"
 
 namespace {
 
@@ -44,23 +44,9 @@ void BuildQdHeader(QDHeaderStr* header, const CMTHeaderStr* mzf) {
   std::memset(header->Name, kNameEnd, sizeof header->Name);
   std::memset(header->Unknown, kNameEnd, sizeof header->Unknown);
   header->Attribute = mzf->Attribute == 5 ? 2 : mzf->Attribute;
-  for (int i = 0; i < kNameLength; ++i) {
-    header->Name[i] = mzf->Name[i];
-    if (mzf->Name[i] == kNameEnd) break;
-  }
+  int length = NameLength(mzf->Name, kNameLength);
+  std::memcpy(header->Name, mzf->Name, static_cast<size_t>(length));  // the CR behind stays
   CopyQdHeaderNumbers(header, mzf);
-}
-
-// The name as the directory shows it: up to its CR, at most 17 characters, in printable ASCII,
-// between single quotes.
-void MakeShownName(const CMTHeaderStr* mzf, char* shown) {
-  int length = 0;
-  shown[length++] = '\'';
-  for (int i = 0; i < kNameLength && mzf->Name[i] != kNameEnd; ++i) {
-    shown[length++] = SharpToAscii(mzf->Name[i]);
-  }
-  shown[length++] = '\'';
-  shown[length] = '\0';
 }
 
 // Stores one MZF file at PackPos and prints its directory line, or says why it is skipped.
@@ -91,9 +77,12 @@ void PackFile(PackRun* run, const char* fileName, FILE* file) {
   CountQdFile(run->PackBuffer);
   run->PackCount++;
 
-  char shown[kNameLength + 3];
-  MakeShownName(&mzf, shown);
-  std::printf("%2d: %-19s   %06x   %04x  %04x  %04x\n", run->PackCount, shown,
+  // The name as the directory shows it: up to its CR, in printable ASCII, in single quotes.
+  char shown[kShownNameSize];
+  ShowName(mzf.Name, NameLength(mzf.Name, kNameLength), shown);
+  char quoted[kQuotedNameSize];
+  QuoteName(shown, '\'', quoted);
+  std::printf("%2d: %-19s   %06x   %04x  %04x  %04x\n", run->PackCount, quoted,
               static_cast<unsigned>(at), static_cast<unsigned>(size),
               static_cast<unsigned>(Get16(mzf.LoadAddress)),
               static_cast<unsigned>(Get16(mzf.ExecAddress)));

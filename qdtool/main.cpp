@@ -8,10 +8,11 @@
 #include <cstring>
 
 #include "formats/bytes.h"
-#include "formats/infile.h"
 #include "formats/mzf.h"
-#include "formats/outfile.h"
+#include "formats/names.h"
 #include "formats/qd.h"
+#include "hostio/infile.h"
+#include "hostio/outfile.h"
 
 namespace {
 
@@ -104,9 +105,9 @@ void PrintDirEntry(uint16_t mark) {
   uint8_t QDFileType = QDArray[mark + 4];
   if (QDFileType > kLastKnownType) QDFileType = 0;
   std::printf(" %s  \"", QDFileTypes[QDFileType]);
-  for (int at = mark + 5; at < kQdImageSize && QDArray[at] != kNameEnd; ++at) {
-    std::putchar(QDArray[at]);
-  }
+  const uint8_t* name = QDArray + mark + 5;
+  int length = NameLength(name, kQdImageSize - (mark + 5));
+  (void)std::fwrite(name, 1, static_cast<size_t>(length), stdout);
   std::printf("\"\n");
 }
 

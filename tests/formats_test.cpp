@@ -1,10 +1,12 @@
 // The shared records, type names and the Sharp character conversion.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "formats/mzf.h"
+#include "formats/names.h"
 #include "formats/sharp.h"
 
 TEST(SharpConversion, MapsEveryCodeRange) {
@@ -43,17 +45,22 @@ TEST(AttributeNames, ThreeCharactersPerCodeAndNothingFromFifteenOn) {
 
 TEST(NameRule, EndsAtTheFirstCrOrZero) {
   uint8_t name[20];
+  EntryName taken;
   std::memcpy(name, "ABC\rDEF\0GHIJKLMNOPQR", 20);
-  EXPECT_EQ(EndName(name), 3);
-  EXPECT_EQ(name[3], 0);
-  EXPECT_EQ(name[7], 0);  // only the first end is touched
+  TakeEntryName(name, &taken);
+  EXPECT_EQ(taken.length, 3);
+  EXPECT_EQ(taken.field[3], '\r');
+  EXPECT_EQ(taken.field[7], '\r');  // behind the name, a zero byte is CR in a new header
+  EXPECT_EQ(name[3], '\r');         // the record itself is left as it is
 
   std::memcpy(name, "AB\0D\rFGHIJKLMNOPQR", 18);
-  EXPECT_EQ(EndName(name), 2);
-  EXPECT_EQ(name[4], '\r');
+  TakeEntryName(name, &taken);
+  EXPECT_EQ(taken.length, 2);
+  EXPECT_EQ(taken.field[4], '\r');
 
   std::memcpy(name, "ABCDEFGHIJKLMNOPQ\r\r", 19);  // 17 characters: nothing inside ends it
-  EXPECT_EQ(EndName(name), 17);
+  TakeEntryName(name, &taken);
+  EXPECT_EQ(taken.length, 17);
   EXPECT_EQ(name[17], '\r');
 }
 
@@ -73,4 +80,41 @@ TEST(MzfHeader, ZerosInTheNameBecomeCrAndTheCommentStaysZero) {
   EXPECT_EQ(bytes[22], 0xBC);
   EXPECT_EQ(bytes[23], 0x9A);
   for (int i = 24; i < 128; ++i) EXPECT_EQ(bytes[i], 0) << i;
+}
+
+TEST(NameRule, ShownAndBaseNamesOfAnEntry) {
+  struct Case {
+    std::string field;  // the 17-byte name field, CR fill added
+    std::string shown;
+    std::string base;
+  };
+  const Case cases[] = {
+      {"HELLO WORLD", "HELLO WORLD", "hello_world"},
+      {"A*B/C<D>E", "A*B/C<D>E", "a=b-c-d-e"},
+      {"SAY \"HI\"", "SAY \"HI\"", "say_,hi,"},
+      {"\r", "", ""},
+      {"AB\x7F\x92\xC1Z", "AB_e Z", "ab_e_z"},  // Sharp codes are converted before the mapping
+      {"X:Y?\\|", "X:Y?\\|", "x:y?\\|"},
+      {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPQ", "abcdefghijklmnopq"},
+  };
+  for (const Case& c : cases) {
+    std::string field = c.field + std::string(17 - std::min<size_t>(17, c.field.size()), '\r');
+    EntryName name;
+    TakeEntryName(reinterpret_cast<const uint8_t*>(field.data()), &name);
+    EXPECT_EQ(name.length, static_cast<int>(c.shown.size())) << c.field;
+    EXPECT_EQ(name.shown, c.shown) << c.field;
+    char base[kShownNameSize];
+    MakeBaseName(&name, base);
+    EXPECT_EQ(std::string(base), c.base) << c.field;
+    char quoted[kQuotedNameSize];
+    QuoteName(name.shown, '"', quoted);
+    EXPECT_EQ(std::string(quoted), "\"" + c.shown + "\"") << c.field;
+  }
+}
+
+TEST(NameRule, LengthStopsAtCrOrTheLimit) {
+  const uint8_t name[] = {'A', 0, 'B', '\r', 'C'};
+  EXPECT_EQ(NameLength(name, 5), 3);  // a zero byte does not end a name here
+  EXPECT_EQ(NameLength(name, 2), 2);
+  EXPECT_EQ(NameLength(name, 0), 0);
 }

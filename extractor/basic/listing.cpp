@@ -16,8 +16,8 @@
 
 #include "extractor/basic/basicfloat.h"
 #include "extractor/scratch.h"
-#include "formats/outfile.h"
 #include "formats/sharp.h"
+#include "hostio/outfile.h"
 
 namespace {
 

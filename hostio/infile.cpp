@@ -1,4 +1,4 @@
-#include "formats/infile.h"
+#include "hostio/infile.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "formats/outfile.h"
+#include "hostio/outfile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

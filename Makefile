@@ -1,4 +1,4 @@
-# Quick start: `make demo` and `make test`. A bare `make` builds the three programs into build/.
+# Quick start: `make demo` and `make test`. A bare `make` builds the four programs into build/.
 BUILD       ?= build
 ASAN_BUILD  ?= build-asan
 FUZZ_BUILD  ?= build-fuzz
@@ -9,20 +9,28 @@ JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX      ?= /usr/local
 MAKEFLAGS   += --no-print-directory
 
-.PHONY: all build configure lint test test-release test-sanitize fuzz-build fuzz fuzz-smoke bench demo install package clean
+.PHONY: all deps build configure lint test test-release test-sanitize fuzz-build fuzz fuzz-smoke bench demo install package clean
 
 all: build
 
-# Only the three programs; the tests are built by `make test`.
+# Only the four programs; the tests are built by `make test`.
 build: configure
-	cmake --build $(BUILD) -j $(JOBS) --target velkor drasil pandrel
+	cmake --build $(BUILD) -j $(JOBS) --target velkor drasil pandrel mztape
 
-configure:
+# mztape reads and writes audio through libsndfile; a machine without it gets it from apt-get
+# (through sudo when not root), so `make`, `make demo` and `make test` need no other set-up.
+deps:
+	@pkg-config --exists sndfile 2>/dev/null || { \
+	  echo "libsndfile is missing: installing pkg-config and libsndfile1-dev with apt-get"; \
+	  as_root=; [ "$$(id -u)" = 0 ] || as_root=sudo; \
+	  $$as_root apt-get update && $$as_root apt-get install -y pkg-config libsndfile1-dev; }
+
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # The programs' sources through clang-tidy (checks in .clang-tidy), with the compile commands of
 # the normal build; any finding fails. It takes seconds, so `make test` runs it first.
-LINT_SOURCES := $(wildcard formats/*.cpp hostio/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp)
+LINT_SOURCES := $(wildcard formats/*.cpp hostio/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp cassette/*.cpp)
 lint: SHELL := /bin/bash
 lint: .SHELLFLAGS := -o pipefail -c
 lint:
@@ -37,13 +45,13 @@ test-release: configure
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
 
-test-sanitize:
+test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DMZ_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
 
 # libFuzzer targets under clang++; `make fuzz` runs each for FUZZ_SECONDS, `make test` a short smoke.
-fuzz-build:
+fuzz-build: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DMZ_FUZZ=ON -DMZ_TESTS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
@@ -54,7 +62,7 @@ fuzz-smoke: fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
 
 # Listing speed, on an optimised build of its own.
-bench:
+bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMZ_BENCH=ON -DMZ_TESTS=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target listing_bench
 	$(BENCH_BUILD)/listing_bench
@@ -62,9 +70,9 @@ bench:
 demo: build
 	bash scripts/demo.sh $(BUILD)
 
-# The three programs into $(PREFIX)/bin and their manual pages into $(PREFIX)/share/man/man1;
+# The four programs into $(PREFIX)/bin and their manual pages into $(PREFIX)/share/man/man1;
 # DESTDIR=/some/root stages the same tree below another root.
-install:
+install: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX="$(PREFIX)"
 	cmake --build $(BUILD) -j $(JOBS)
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)

@@ -36,8 +36,8 @@ constexpr uint32_t kHighestRate = 192000;
 constexpr uint32_t kDefaultRate = 44100;
 
 int UsageError(const char* message, const char* detail) {
-  if (message != nullptr) std::fprintf(stderr, "mztape: %s%s\n", message, detail);
-  std::fputs(kUsage, stderr);
+  if (message != nullptr) (void)std::fprintf(stderr, "mztape: %s%s\n", message, detail);
+  (void)std::fputs(kUsage, stderr);
   return kExitFailure;
 }
 
@@ -183,7 +183,7 @@ void WriteTapeFile(DecodeRun* run, FileLine* line, const TapeFileRead* file, con
   MakeBaseName(&name, base);
   char output[kOutputNameSize];
   if (!ChooseOutputName(run, base, suffix, output)) {
-    std::fprintf(stderr, "mztape: too many output files in one run; '%s%s' not written\n", base,
+    (void)std::fprintf(stderr, "mztape: too many output files in one run; '%s%s' not written\n", base,
                  suffix);
     run->failed = true;
     return;
@@ -198,7 +198,7 @@ void WriteTapeFile(DecodeRun* run, FileLine* line, const TapeFileRead* file, con
     written = CommitOutput(&out, replacing);
   }
   if (!written) {
-    std::fprintf(stderr, "mztape: cannot write '%s'\n", output);
+    (void)std::fprintf(stderr, "mztape: cannot write '%s'\n", output);
     run->failed = true;
     return;
   }
@@ -304,12 +304,12 @@ int DecodeRecording(DecodeRun* run, const char* recording) {
   run->recording = recording;
   int opened = OpenAudioInput(&run->input, recording);
   if (opened != kAudioOpened) {
-    std::fprintf(stderr, "mztape: %s: %s\n", recording, AudioOpenMessage(opened, &run->input));
+    (void)std::fprintf(stderr, "mztape: %s: %s\n", recording, AudioOpenMessage(opened, &run->input));
     return kExitFailure;
   }
   run->decoder = CreateTapeDecoder(run->input.sampleRate, run->input.channels, TakeTapeFile, run);
   if (run->decoder == nullptr) {
-    std::fprintf(stderr, "mztape: %s: out of memory\n", recording);
+    (void)std::fprintf(stderr, "mztape: %s: out of memory\n", recording);
     CloseAudioInput(&run->input);
     return kExitFailure;
   }
@@ -338,7 +338,7 @@ int DecodeRecording(DecodeRun* run, const char* recording) {
   if (readFailed) {
     char at[24];
     FormatTime(run->framesRead, run->input.sampleRate, at, sizeof at);
-    std::fprintf(stderr, "mztape: %s: cannot be read beyond %s\n", recording, at);
+    (void)std::fprintf(stderr, "mztape: %s: cannot be read beyond %s\n", recording, at);
     return kExitFailure;
   }
   if (run->damaged > 0) return kExitDamaged;
@@ -407,20 +407,20 @@ bool ReadHeaderAt(FILE* file, long offset, uint8_t* header) {
 bool ScanFile(const char* name, FileContents* contents, bool warn) {
   FILE* file = OpenInputFile(name);
   if (file == nullptr) {
-    std::fprintf(stderr, "mztape: %s: cannot be opened\n", name);
+    (void)std::fprintf(stderr, "mztape: %s: cannot be opened\n", name);
     return false;
   }
   long length = InputFileLength(file);
   uint8_t header[kMzfHeaderSize];
   if (length < kMzfHeaderSize || !ReadHeaderAt(file, 0, header)) {
-    std::fprintf(stderr, "mztape: %s: %ld bytes, too short for an MZF header\n", name, length);
+    (void)std::fprintf(stderr, "mztape: %s: %ld bytes, too short for an MZF header\n", name, length);
     (void)std::fclose(file);
     return false;
   }
   uint16_t size = Get16(header + 18);
   long end = kMzfHeaderSize + static_cast<long>(size);
   if (length < end) {
-    std::fprintf(stderr, "mztape: %s: %ld bytes of data, fewer than the %u of its header's size\n",
+    (void)std::fprintf(stderr, "mztape: %s: %ld bytes of data, fewer than the %u of its header's size\n",
                  name, length - kMzfHeaderSize, size);
     (void)std::fclose(file);
     return false;
@@ -440,7 +440,7 @@ bool ScanFile(const char* name, FileContents* contents, bool warn) {
     contents->leftOut = 0;
   }
   if (warn && contents->leftOut > 0) {
-    std::fprintf(stderr, "mztape: %s: warning: %ld bytes behind the %u of data left out\n", name,
+    (void)std::fprintf(stderr, "mztape: %s: warning: %ld bytes behind the %u of data left out\n", name,
                  contents->leftOut, size);
   }
   return true;
@@ -466,8 +466,7 @@ bool DefaultOutputName(const char* file, char* name) {
   const char* dot = std::strrchr(base, '.');
   size_t keep = dot == nullptr || dot == base ? std::strlen(file) : static_cast<size_t>(dot - file);
   if (keep + 5 > static_cast<size_t>(kPathCapacity)) return false;
-  std::memcpy(name, file, keep);
-  std::memcpy(name + keep, ".wav", 5);
+  (void)std::snprintf(name, kPathCapacity, "%.*s.wav", static_cast<int>(keep), file);
   return true;
 }
 
@@ -516,17 +515,17 @@ int EncodeFiles(const EncodeOptions* options) {
   const char* output = options->output;
   if (output == nullptr) {
     if (!DefaultOutputName(options->files[0], defaultName)) {
-      std::fprintf(stderr, "mztape: %s: name too long\n", options->files[0]);
+      (void)std::fprintf(stderr, "mztape: %s: name too long\n", options->files[0]);
       return kExitFailure;
     }
     output = defaultName;
   }
   if (IsInputFile(output, options->files, options->fileCount)) {
-    std::fprintf(stderr, "mztape: %s is an input file, not replaced\n", output);
+    (void)std::fprintf(stderr, "mztape: %s is an input file, not replaced\n", output);
     return kExitFailure;
   }
   if (!OpenAudioOutput(&run->output, output, options->sampleRate, options->bits)) {
-    std::fprintf(stderr, "mztape: cannot write '%s'\n", output);
+    (void)std::fprintf(stderr, "mztape: cannot write '%s'\n", output);
     return kExitFailure;
   }
 
@@ -539,7 +538,7 @@ int EncodeFiles(const EncodeOptions* options) {
     bool ok = ScanFile(options->files[i], &scan, false) &&
               EncodeFile(run, options, options->files[i], &scan, &filesDone);
     if (!ok) {
-      std::fprintf(stderr, "mztape: %s changed while being read; '%s' not written\n",
+      (void)std::fprintf(stderr, "mztape: %s changed while being read; '%s' not written\n",
                    options->files[i], output);
       DiscardAudioOutput(&run->output);
       return kExitFailure;
@@ -548,7 +547,7 @@ int EncodeFiles(const EncodeOptions* options) {
   EncodeSilence(&run->encoder, 500000);
   FinishTapeEncoder(&run->encoder);
   if (!CommitAudioOutput(&run->output)) {
-    std::fprintf(stderr, "mztape: cannot write '%s'\n", output);
+    (void)std::fprintf(stderr, "mztape: cannot write '%s'\n", output);
     return kExitFailure;
   }
   char length[24];
@@ -621,7 +620,7 @@ int MztapeMain(int argc, char** argv) {
   if (std::strcmp(command, "decode") == 0) return Decode(argc - 2, argv + 2);
   if (std::strcmp(command, "encode") == 0) return Encode(argc - 2, argv + 2);
   if (std::strcmp(command, "-h") == 0 || std::strcmp(command, "--help") == 0) {
-    std::fputs(kUsage, stdout);
+    (void)std::fputs(kUsage, stdout);
     return kExitSound;
   }
   return UsageError("unknown command ", command);

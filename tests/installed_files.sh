@@ -1,5 +1,5 @@
 # Checks shared by install_test.sh and package_test.sh (sourced, not run): an installed tree holds
-# exactly the three programs and their manual pages, the programs run, and man finds the pages.
+# exactly the four programs and their manual pages, the programs run, and man finds the pages.
 
 failures=0
 
@@ -30,7 +30,12 @@ check_programs() {
   [ $status -eq 0 ] || fail "pandrel ended with status $status"
   head -c "$(wc -c <"$work/pandrel.expected")" "$work/pandrel.out" | cmp -s - "$work/pandrel.expected" ||
     fail "pandrel's banner: $(cat "$work/pandrel.out")"
-  for program in velkor drasil pandrel; do
+  # mztape --help prints its usage on standard output.
+  (cd "$work" && "$bin/mztape" --help >mztape.out 2>mztape.err)
+  status=$?
+  [ $status -eq 0 ] || fail "mztape --help ended with status $status"
+  grep -q '^usage: mztape decode' "$work/mztape.out" || fail "mztape's usage: $(cat "$work/mztape.out")"
+  for program in velkor drasil pandrel mztape; do
     [ -s "$work/$program.err" ] && fail "$program wrote to standard error: $(cat "$work/$program.err")"
   done
 }
@@ -40,8 +45,8 @@ check_programs() {
 check_tree() {
   root=$1 bindir=$2 mandir=$3 source=$4 work=$5
   {
-    for program in drasil pandrel velkor; do echo "./$bindir/$program"; done
-    for program in drasil pandrel velkor; do echo "./$mandir/man1/$program.1.gz"; done
+    for program in drasil mztape pandrel velkor; do echo "./$bindir/$program"; done
+    for program in drasil mztape pandrel velkor; do echo "./$mandir/man1/$program.1.gz"; done
   } | LC_ALL=C sort >"$work/files.expected"
   (cd "$root" && find . ! -type d) | LC_ALL=C sort >"$work/files.found"
   if ! cmp -s "$work/files.expected" "$work/files.found"; then
@@ -49,7 +54,7 @@ check_tree() {
     diff "$work/files.expected" "$work/files.found"
   fi
 
-  for program in velkor drasil pandrel; do
+  for program in velkor drasil pandrel mztape; do
     [ -x "$root/$bindir/$program" ] || fail "$bindir/$program is not an executable file"
     page="$root/$mandir/man1/$program.1.gz"
     if [ -f "$page" ]; then

@@ -24,6 +24,40 @@ int OpenFailure(AudioInput* input, int result) {
   return result;
 }
 
+uint32_t Little32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16)) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// The format tag of a RIFF WAV file's fmt chunk, or 0 when the file is no such WAV file (the
+// chunk is looked for among the first kilobytes only).
+unsigned PeekWavFormatTag(int fd) {
+  uint8_t head[4096];
+  ssize_t got = pread(fd, head, sizeof head, 0);
+  if (got < 12 || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) {
+    return 0;
+  }
+  size_t length = static_cast<size_t>(got);
+  size_t offset = 12;
+  while (offset + 10 <= length) {
+    uint32_t size = Little32(head + offset + 4);
+    if (std::memcmp(head + offset, "fmt ", 4) == 0) return head[offset + 8] | (head[offset + 9] << 8);
+    if (size > length) return 0;
+    offset += 8 + size + (size & 1);
+  }
+  return 0;
+}
+
+// The WAV encodings that libsndfile decodes: PCM, MS ADPCM, float, A-law, u-law, IMA ADPCM,
+// GSM 6.10, G.721, MPEG layer 3 and the extensible form.
+bool IsKnownWavTag(unsigned tag) {
+  static const unsigned kTags[] = {0x0001, 0x0002, 0x0003, 0x0006, 0x0007,
+                                   0x0011, 0x0031, 0x0040, 0x0055, 0xFFFE};
+  for (unsigned known : kTags) {
+    if (tag == known) return true;
+  }
+  return false;
+}
+
 bool IsFloatEncoding(int format) {
   int subtype = format & SF_FORMAT_SUBMASK;
   return subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
@@ -78,32 +112,44 @@ int OpenAudioInput(AudioInput* input, const char* name) {
 
   SF_INFO format;
   std::memset(&format, 0, sizeof format);
-  input->sound = sf_open_fd(input->fd, SFM_READ, &format, SF_FALSE);
-  if (input->sound == nullptr) {
-    switch (sf_error(nullptr)) {
-      case SF_ERR_UNSUPPORTED_ENCODING:
-        return OpenFailure(input, kAudioUnsupported);
-      case SF_ERR_MALFORMED_FILE:
-        return OpenFailure(input, kAudioMalformed);
-      case SF_ERR_SYSTEM:
-        input->systemError = errno != 0 ? errno : EIO;
-        return OpenFailure(input, kAudioUnreadable);
-      default:
-        return OpenFailure(input, kAudioNotAudio);
-    }
+  // libsndfile owns a descriptor of its own (it closes it even when it fails to open the file);
+  // ours stays for a look at a refused file's header.
+  int own = dup(input->fd);
+  if (own < 0) {
+    input->systemError = errno;
+    return OpenFailure(input, kAudioUnreadable);
   }
+  input->sound = sf_open_fd(own, SFM_READ, &format, SF_TRUE);
+  if (input->sound == nullptr) {
+    int error = sf_error(nullptr);
+    if (error == SF_ERR_UNRECOGNISED_FORMAT) return OpenFailure(input, kAudioNotAudio);
+    if (error == SF_ERR_SYSTEM) {
+      input->systemError = errno != 0 ? errno : EIO;
+      return OpenFailure(input, kAudioUnreadable);
+    }
+    // A format it knows, refused: an encoding it cannot decode, or a broken header.
+    input->formatTag = PeekWavFormatTag(input->fd);
+    if (error == SF_ERR_UNSUPPORTED_ENCODING ||
+        (input->formatTag != 0 && !IsKnownWavTag(input->formatTag))) {
+      return OpenFailure(input, kAudioUnsupported);
+    }
+    (void)std::snprintf(input->detail, sizeof input->detail, "%s", sf_strerror(nullptr));
+    return OpenFailure(input, kAudioMalformed);
+  }
+  close(input->fd);
+  input->fd = -1;
   input->format = format.format;
   input->channels = format.channels;
   input->frames = format.frames > 0 ? static_cast<uint64_t>(format.frames) : 0;
   if (format.samplerate < static_cast<int>(kLowestRate) ||
       format.samplerate > static_cast<int>(kHighestRate)) {
     input->sampleRate = format.samplerate > 0 ? static_cast<uint32_t>(format.samplerate) : 0;
-    sf_close(input->sound);
+    (void)sf_close(input->sound);
     return OpenFailure(input, kAudioBadRate);
   }
   input->sampleRate = static_cast<uint32_t>(format.samplerate);
   if (format.channels < 1 || format.channels > kTapeMaxChannels) {
-    sf_close(input->sound);
+    (void)sf_close(input->sound);
     return OpenFailure(input, kAudioBadChannels);
   }
   return kAudioOpened;
@@ -126,7 +172,7 @@ size_t ReadAudioFrames(AudioInput* input, float* frames, size_t capacity) {
 bool AudioReadFailed(AudioInput* input) { return sf_error(input->sound) != SF_ERR_NO_ERROR; }
 
 void CloseAudioInput(AudioInput* input) {
-  if (input->sound != nullptr) sf_close(input->sound);
+  if (input->sound != nullptr) (void)sf_close(input->sound);
   if (input->fd >= 0) close(input->fd);
   input->sound = nullptr;
   input->fd = -1;
@@ -170,7 +216,7 @@ const char* AudioEncodingName(int format) {
 }
 
 const char* AudioOpenMessage(int result, const AudioInput* input) {
-  static char text[96];
+  static char text[160];
   switch (result) {
     case kAudioMissing:
       return "no such file";
@@ -179,9 +225,13 @@ const char* AudioOpenMessage(int result, const AudioInput* input) {
     case kAudioNotAudio:
       return "not an audio file";
     case kAudioUnsupported:
-      return "unsupported audio encoding";
+      if (input->formatTag == 0) return "unsupported audio encoding";
+      (void)std::snprintf(text, sizeof text, "unsupported audio encoding (WAV format 0x%04X)",
+                          input->formatTag);
+      return text;
     case kAudioMalformed:
-      return "damaged audio file header";
+      (void)std::snprintf(text, sizeof text, "damaged audio file: %s", input->detail);
+      return text;
     case kAudioBadRate:
       (void)std::snprintf(text, sizeof text, "sample rate of %u Hz outside %u to %u Hz",
                           input->sampleRate, kLowestRate, kHighestRate);

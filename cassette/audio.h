@@ -28,6 +28,8 @@ struct AudioInput {
   uint64_t frames;    // length as the file's header gives it
   int format;         // libsndfile's format word (container and encoding)
   int systemError;    // errno for kAudioMissing and kAudioUnreadable
+  unsigned formatTag; // a refused WAV file's encoding, 0 when not known
+  char detail[96];    // libsndfile's word on a broken header
 };
 
 // Opens a recording for reading. Anything but kAudioOpened leaves nothing open.

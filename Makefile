@@ -30,7 +30,8 @@ configure: deps
 
 # The programs' sources through clang-tidy (checks in .clang-tidy), with the compile commands of
 # the normal build; any finding fails. It takes seconds, so `make test` runs it first.
-LINT_SOURCES := $(wildcard formats/*.cpp hostio/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp cassette/*.cpp)
+LINT_SOURCES := $(wildcard formats/*.cpp hostio/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp \
+  cassette/audio.cpp cassette/mztape.cpp cassette/main.cpp)
 lint: SHELL := /bin/bash
 lint: .SHELLFLAGS := -o pipefail -c
 lint:

@@ -2,6 +2,7 @@
 // threshold that follows the tape's speed; tape marks start blocks; every copy of a block is kept
 // pulse by pulse and read into bytes when it ends, forward from its start and backward from its
 // end, so that a dropout costs only the bytes it covers. The copies then make the block.
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -62,13 +63,22 @@ void TrackSpeed(TapeStream* s, double period, int kind) {
     if (s->runCount >= kSpeedRun && runUnit > kFastest && runUnit < kSlowest) s->unit = runUnit;
     return;
   }
-  if (kind == kPulseBad) return;
+  if (kind == kPulseBad || s->state != kInCopy) return;
+  if (s->block.length != 0 && s->pulseCount >= s->block.length * 9) return;
   double target = period / (kind == kPulseLong ? s->longFrames : s->shortFrames);
   s->unit += (target - s->unit) * (1.0 / 32.0);
   if (s->unit < kFastest) s->unit = kFastest;
   if (s->unit > kSlowest) s->unit = kSlowest;
-  s->unitSum += s->unit;
-  ++s->unitCount;
+}
+
+// The speed of a whole copy: its nominal length against the time its pulses took.
+void MeasureSpeed(TapeStream* s, const uint8_t* bytes, uint32_t length) {
+  if (s->copyEnd <= s->copyStart) return;
+  double ones = static_cast<double>(length);  // the start bits
+  for (uint32_t i = 0; i < length; ++i) ones += std::popcount(bytes[i]);
+  double shorts = 9.0 * length - ones;
+  s->nominalFrames += ones * s->longFrames + shorts * s->shortFrames;
+  s->measuredFrames += s->copyEnd - s->copyStart;
 }
 
 void StartCopy(TapeStream* s, double start) {
@@ -79,6 +89,7 @@ void StartCopy(TapeStream* s, double start) {
   s->faulted = false;
   s->fault = 0;
   s->copyStart = start;
+  s->copyEnd = start;
   uint32_t length = s->block.length;
   s->pulseLimit = length != 0 ? length * 9 + 80 : kMaxCopyPulses;
 }
@@ -109,13 +120,19 @@ void ParseCopy(TapeStream* s, uint32_t data, bool endFound) {
   while (first < length && (first + 1) * 9 <= data && ReadByte(s->pulses + first * 9, &bytes[first])) {
     good[first++] = 1;
   }
+  endFound = endFound && data < s->pulseCount && s->pulses[data] == kPulseLong;
   for (uint32_t k = 0; endFound && k < length - first && (k + 1) * 9 <= data - first * 9; ++k) {
     uint32_t at = length - 1 - k;
     if (!ReadByte(s->pulses + data - (k + 1) * 9, &bytes[at])) break;
     good[at] = 1;
   }
   b->goodFirst[c] = first;
-  b->pass[c] = first == length && data == length * 9 && CheckHolds(bytes, length);
+  // Whole: every byte in sync, the check holding, and the long pulse after the check (unless the
+  // recording ends right there).
+  uint32_t end = length * 9;
+  bool closed = s->pulseCount == end || (s->pulseCount > end && s->pulses[end] != kPulseShort);
+  b->pass[c] = first == length && closed && CheckHolds(bytes, length);
+  if (b->pass[c]) MeasureSpeed(s, bytes, length);
   b->problem[c] = static_cast<uint64_t>(s->faulted ? s->fault : s->copyStart);
   b->copies = c + 1;
 }
@@ -251,6 +268,7 @@ void EndCopy(TapeStream* s, bool endFound) {
 }
 
 void InCopy(TapeStream* s, int kind, double start) {
+  if (s->pulseCount == s->block.length * 9) s->copyEnd = start;
   s->pulses[s->pulseCount++] = static_cast<uint8_t>(kind);
   WatchFraming(s, kind, start);
   s->shortRun = kind == kPulseShort ? s->shortRun + 1 : 0;

@@ -182,3 +182,195 @@ TEST(TapeDecoder, ReadsEveryFileExactlyThroughEachDegradation) {
 }
 
 }  // namespace
+
+namespace {
+
+// Damage placed by time: a stretch of silence in a block copy, `at` seconds into it.
+struct Damage {
+  int block;  // 0 header, 1 body
+  int copy;   // 0 first, 1 second
+  double at;
+  double lengthMs;
+};
+
+struct CopyCase {
+  const char* name;
+  TapeForm form;
+  std::vector<Damage> damage;
+  int headerUse;
+  int bodyUse;
+};
+
+double CopyTime(const BlockTimes& t, const Damage& d) {
+  return (d.block == 0 ? t.headerCopy : t.bodyCopy)[d.copy] + d.at;
+}
+
+bool Within(uint64_t frame, double from, double to, uint32_t rate) {
+  double seconds = static_cast<double>(frame) / rate;
+  return seconds >= from - 0.01 && seconds <= to + 0.01;
+}
+
+TEST(TapeDecoder, TakesTheSoundCopyOrCombinesTheCopiesOfADamagedBlock) {
+  const uint32_t rate = 11025;
+  const std::vector<TapeTestFile> files = {MakeTapeTestFile("DAMAGED", 1, 96, 31)};
+  const CopyCase cases[] = {
+      {"header's first copy", kConventional, {{0, 0, 0.2, 15}}, kBlockSecondCopy, kBlockFirstCopy},
+      {"body's first copy", kConventional, {{1, 0, 0.3, 15}}, kBlockFirstCopy, kBlockSecondCopy},
+      {"body's second copy only", kConventional, {{1, 1, 0.3, 15}}, kBlockFirstCopy, kBlockFirstCopy},
+      {"both header copies, apart", kConventional, {{0, 0, 0.1, 20}, {0, 1, 0.6, 20}},
+       kBlockCombined, kBlockFirstCopy},
+      {"both body copies, apart", kConventional, {{1, 0, 0.45, 12}, {1, 1, 0.05, 12}},
+       kBlockFirstCopy, kBlockCombined},
+      {"both body copies, same bytes", kConventional, {{1, 0, 0.3, 15}, {1, 1, 0.3, 15}},
+       kBlockFirstCopy, kBlockFailed},
+      {"fast form body", kFast, {{1, 0, 0.3, 15}}, kBlockFirstCopy, kBlockFailed},
+      // The body is read by its own length; the file is still not sound.
+      {"fast form header", kFast, {{0, 0, 0.3, 15}}, kBlockFailed, kBlockFirstCopy},
+  };
+  for (const CopyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Samples recording = EncodeFiles(files, rate, c.form);
+    BlockTimes times = LayoutTimes(files, c.form)[0];
+    for (const Damage& d : c.damage) Dropout(&recording, rate, CopyTime(times, d), d.lengthMs);
+    DecodeResult result = DecodeSamples(recording, rate, 1);
+    ASSERT_EQ(result.files.size(), 1u);
+    const DecodedFile& got = result.files[0];
+    EXPECT_EQ(got.read.headerRead.use, c.headerUse);
+    EXPECT_EQ(got.read.bodyRead.use, c.bodyUse);
+    bool sound = c.headerUse <= kBlockCombined && c.bodyUse <= kBlockCombined;
+    EXPECT_EQ(got.read.sound, sound);
+    if (c.headerUse <= kBlockCombined) {
+      EXPECT_EQ(got.header, files[0].header);
+    }
+    if (sound) {
+      EXPECT_EQ(got.body, files[0].body);
+    }
+    // A block not read from its first copy says where the first copy went wrong.
+    const Damage& first = c.damage[0];
+    const TapeBlockRead& read = first.block == 0 ? got.read.headerRead : got.read.bodyRead;
+    if (first.copy == 0) {
+      double from = CopyTime(times, first);
+      EXPECT_TRUE(Within(read.problemFrame, from, from + first.lengthMs / 1000, rate))
+          << read.problemFrame / static_cast<double>(rate) << " s, damage at " << from;
+    }
+  }
+}
+
+TEST(TapeDecoder, ReportsAFileCutShortByTheRecordingsEnd) {
+  const uint32_t rate = 22050;
+  const std::vector<TapeTestFile> files = TwoFiles();
+  const BlockTimes second = LayoutTimes(files, kFast)[1];
+  struct Cut {
+    const char* name;
+    double at;  // seconds
+    int headerUse;
+    int bodyUse;
+  };
+  const Cut cuts[] = {
+      {"in the body", second.bodyCopy[0] + 0.05, kBlockFirstCopy, kBlockCut},
+      {"before the body", second.bodyCopy[0] - 1.0, kBlockFirstCopy, kBlockCut},
+      {"in the header", second.headerCopy[0] + 0.4, kBlockCut, kBlockCut},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.name);
+    Samples recording = EncodeFiles(files, rate, kFast);
+    recording.resize(static_cast<size_t>(cut.at * rate));
+    DecodeResult result = DecodeSamples(recording, rate, 1);
+    ASSERT_EQ(result.files.size(), 2u);
+    EXPECT_TRUE(result.files[0].read.sound);
+    const DecodedFile& got = result.files[1];
+    EXPECT_FALSE(got.read.sound);
+    EXPECT_EQ(got.read.headerRead.use, cut.headerUse);
+    EXPECT_EQ(got.read.bodyRead.use, cut.bodyUse);
+    EXPECT_EQ(got.read.bodyRead.problemFrame, recording.size());
+    if (cut.headerUse == kBlockFirstCopy) {
+      EXPECT_EQ(got.header, files[1].header);
+    }
+    // What was read of the body before the end is there, and nothing else.
+    EXPECT_LT(got.body.size(), files[1].body.size());
+    EXPECT_EQ(got.body, files[1].body.substr(0, got.body.size()));
+  }
+}
+
+TEST(TapeDecoder, ReportsAHeaderWhoseBodyNeverCame) {
+  const uint32_t rate = 11025;
+  const std::vector<TapeTestFile> files = TwoFiles();
+  const BlockTimes first = LayoutTimes(files, kFast)[0];
+  Samples recording = EncodeFiles(files, rate, kFast);
+  // From the middle of the first file's short gap to the end of its body: gone.
+  size_t from = static_cast<size_t>((first.bodyCopy[0] - 1.0) * rate);
+  size_t to = static_cast<size_t>(first.fileEnd * rate) + 10;
+  recording.erase(recording.begin() + static_cast<long>(from), recording.begin() + static_cast<long>(to));
+  DecodeResult result = DecodeSamples(recording, rate, 1);
+  ASSERT_EQ(result.files.size(), 2u);
+  EXPECT_EQ(result.files[0].header, files[0].header);
+  EXPECT_EQ(result.files[0].read.bodyRead.use, kBlockMissing);
+  EXPECT_FALSE(result.files[0].read.sound);
+  ExpectFilesExactly(DecodeResult{{result.files[1]}, result.signal}, {files[1]});
+}
+
+TEST(TapeDecoder, GivesTheSameResultsWhateverThePiecesTheSamplesComeIn) {
+  const uint32_t rate = 11025;
+  const std::vector<TapeTestFile> files = TwoFiles();
+  Samples recording = EncodeFiles(files, rate, kFast);
+  AddNoise(&recording, 14, 17);
+  DecodeResult whole = DecodeSamples(recording, rate, 1, recording.size());
+  ExpectFilesExactly(whole, files);
+  for (size_t piece : {size_t{1}, size_t{7}, size_t{1000}}) {
+    SCOPED_TRACE(piece);
+    DecodeResult result = DecodeSamples(recording, rate, 1, piece);
+    ASSERT_EQ(result.files.size(), whole.files.size());
+    for (size_t i = 0; i < whole.files.size(); ++i) {
+      EXPECT_EQ(result.files[i].read.startFrame, whole.files[i].read.startFrame);
+      EXPECT_EQ(result.files[i].body, whole.files[i].body);
+    }
+    EXPECT_EQ(result.signal.speed, whole.signal.speed);
+  }
+}
+
+TEST(TapeDecoder, FindsNothingInSilenceOrNoise) {
+  const uint32_t rate = 22050;
+  for (float level : {0.0f, 0.001f, 0.5f}) {
+    DecodeResult result = DecodeSamples(NoiseOnly(rate * 5, level, 3), rate, 1);
+    EXPECT_TRUE(result.files.empty());
+    EXPECT_FALSE(result.signal.found);
+    EXPECT_EQ(result.signal.channel, -1);
+  }
+}
+
+// Heavy noise, dropouts, clicks and wrong speeds, at random: whatever the decoder calls sound is
+// exactly one of the files recorded.
+TEST(TapeDecoder, NeverCallsAWrongFileSound) {
+  const uint32_t rate = 11025;
+  const std::vector<TapeTestFile> files = {MakeTapeTestFile("ALPHA", 1, 64, 41),
+                                           MakeTapeTestFile("BETA", 5, 40, 42)};
+  const Samples clean = EncodeFiles(files, rate, kFast, false, 200);
+  std::mt19937 random(2024);
+  int sound = 0, reported = 0;
+  for (int run = 0; run < 40; ++run) {
+    SCOPED_TRACE(run);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    Samples s = Warp(clean, rate, rate, 0.85 + 0.3 * unit(random), 0.03 * unit(random), 1.0,
+                     0.01 * unit(random), 10.0);
+    for (int k = static_cast<int>(random() % 4); k > 0; --k) {
+      Dropout(&s, rate, unit(random) * static_cast<double>(s.size()) / rate, 1 + 20 * unit(random));
+    }
+    AddClicks(&s, rate, 20 * unit(random), static_cast<uint32_t>(random()));
+    if (random() & 1) LowPass(&s, rate, 2000 + 2000 * unit(random));
+    AddNoise(&s, -4 + 14 * unit(random), static_cast<uint32_t>(random()));
+    DecodeResult result = DecodeSamples(s, rate, 1);
+    for (const DecodedFile& got : result.files) {
+      ++reported;
+      if (!got.read.sound) continue;
+      ++sound;
+      bool known = false;
+      for (const TapeTestFile& f : files) known = known || (got.header == f.header && got.body == f.body);
+      EXPECT_TRUE(known);
+    }
+  }
+  // The sweep is not idle: files are found, some sound, some not.
+  EXPECT_GT(sound, 10);
+  EXPECT_GT(reported, sound);
+}
+
+}  // namespace

@@ -96,7 +96,7 @@ void GetTapeSignal(const TapeDecoder* decoder, TapeSignal* signal) {
   signal->found = true;
   signal->channel = s->channel;
   signal->inverted = s->inverted;
-  if (s->unitCount > 0) signal->speed = static_cast<double>(s->unitCount) / s->unitSum;
+  if (s->measuredFrames > 0) signal->speed = s->nominalFrames / s->measuredFrames;
 }
 
 void DestroyTapeDecoder(TapeDecoder* decoder) {

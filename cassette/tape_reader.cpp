@@ -2,6 +2,7 @@
 // threshold that follows the tape's speed; tape marks start blocks; every copy of a block is kept
 // pulse by pulse and read into bytes when it ends, forward from its start and backward from its
 // end, so that a dropout costs only the bytes it covers. The copies then make the block.
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -62,13 +63,22 @@ void TrackSpeed(TapeStream* s, double period, int kind) {
     if (s->runCount >= kSpeedRun && runUnit > kFastest && runUnit < kSlowest) s->unit = runUnit;
     return;
   }
-  if (kind == kPulseBad) return;
+  if (kind == kPulseBad || s->state != kInCopy) return;
+  if (s->block.length != 0 && s->pulseCount >= s->block.length * 9) return;
   double target = period / (kind == kPulseLong ? s->longFrames : s->shortFrames);
   s->unit += (target - s->unit) * (1.0 / 32.0);
   if (s->unit < kFastest) s->unit = kFastest;
   if (s->unit > kSlowest) s->unit = kSlowest;
-  s->unitSum += s->unit;
-  ++s->unitCount;
+}
+
+// The speed of a whole copy: its nominal length against the time its pulses took.
+void MeasureSpeed(TapeStream* s, const uint8_t* bytes, uint32_t length) {
+  if (s->copyEnd <= s->copyStart) return;
+  double ones = static_cast<double>(length);  // the start bits
+  for (uint32_t i = 0; i < length; ++i) ones += std::popcount(bytes[i]);
+  double shorts = 9.0 * length - ones;
+  s->nominalFrames += ones * s->longFrames + shorts * s->shortFrames;
+  s->measuredFrames += s->copyEnd - s->copyStart;
 }
 
 void StartCopy(TapeStream* s, double start) {
@@ -79,6 +89,7 @@ void StartCopy(TapeStream* s, double start) {
   s->faulted = false;
   s->fault = 0;
   s->copyStart = start;
+  s->copyEnd = start;
   uint32_t length = s->block.length;
   s->pulseLimit = length != 0 ? length * 9 + 80 : kMaxCopyPulses;
 }
@@ -91,12 +102,39 @@ void StartBlock(TapeStream* s, uint32_t length, bool body, double start) {
   StartCopy(s, start);
 }
 
-// The bytes of a copy, read in bit sync from its start and, when its end was found, from its end.
-void ParseCopy(TapeStream* s, uint32_t data, bool endFound) {
+// Bytes readable in sync backward from pulse `end` (exclusive), at most `most`.
+uint32_t BytesBefore(const uint8_t* pulses, uint32_t end, uint32_t most) {
+  uint8_t value = 0;
+  uint32_t n = 0;
+  while (n < most && (n + 1) * 9 <= end && ReadByte(pulses + end - (n + 1) * 9, &value)) ++n;
+  return n;
+}
+
+// Where a copy ends: the long pulse after its check (unreadable when the signal stops right
+// after it). Noise after the copy is passed over: of the places near the end where a pulse that
+// is not short follows, the one with the most bytes readable in sync before it. 0 when none.
+uint32_t FindCopyEnd(const uint8_t* pulses, uint32_t stored, uint32_t length) {
+  uint32_t lowest = stored > 200 ? stored - 200 : 0;
+  uint32_t most = length != 0 ? length : stored / 9;
+  uint32_t best = 0, bestBytes = 0;
+  for (uint32_t p = stored; p >= 9 && p >= lowest; --p) {
+    if (p < stored && pulses[p] == kPulseShort) continue;
+    uint32_t n = BytesBefore(pulses, p, most);
+    if (n > bestBytes) {
+      best = p;
+      bestBytes = n;
+    }
+  }
+  return best;
+}
+
+// The bytes of a copy, read in bit sync forward from its start and backward from its end.
+void ParseCopy(TapeStream* s, uint32_t stored) {
   TapeBlock* b = &s->block;
   int c = b->copies;
+  uint32_t anchor = FindCopyEnd(s->pulses, stored, b->length);
   if (b->length == 0) {
-    b->length = data / 9;  // a block of unknown size ends where its pulses end
+    b->length = anchor / 9;  // a block of unknown size ends where its pulses end
     if (b->length < kTapeCheckSize) b->length = kTapeCheckSize;
     if (b->length > kMaxBlockBytes) b->length = kMaxBlockBytes;
   }
@@ -106,16 +144,20 @@ void ParseCopy(TapeStream* s, uint32_t data, bool endFound) {
   std::memset(bytes, 0, length);
   std::memset(good, 0, length);
   uint32_t first = 0;
-  while (first < length && (first + 1) * 9 <= data && ReadByte(s->pulses + first * 9, &bytes[first])) {
+  while (first < length && (first + 1) * 9 <= stored && ReadByte(s->pulses + first * 9, &bytes[first])) {
     good[first++] = 1;
   }
-  for (uint32_t k = 0; endFound && k < length - first && (k + 1) * 9 <= data - first * 9; ++k) {
+  for (uint32_t k = 0; k < length - first && (k + 1) * 9 + first * 9 <= anchor; ++k) {
     uint32_t at = length - 1 - k;
-    if (!ReadByte(s->pulses + data - (k + 1) * 9, &bytes[at])) break;
+    if (!ReadByte(s->pulses + anchor - (k + 1) * 9, &bytes[at])) break;
     good[at] = 1;
   }
   b->goodFirst[c] = first;
-  b->pass[c] = first == length && data == length * 9 && CheckHolds(bytes, length);
+  // Whole: every byte in sync, the check holding, and no short pulse after the check.
+  uint32_t end = length * 9;
+  bool closed = stored == end || (stored > end && s->pulses[end] != kPulseShort);
+  b->pass[c] = first == length && closed && CheckHolds(bytes, length);
+  if (b->pass[c]) MeasureSpeed(s, bytes, length);
   b->problem[c] = static_cast<uint64_t>(s->faulted ? s->fault : s->copyStart);
   b->copies = c + 1;
 }
@@ -238,10 +280,10 @@ void WatchFraming(TapeStream* s, int kind, double start) {
   s->bytePos = s->bytePos == 8 ? 0 : s->bytePos + 1;
 }
 
-void EndCopy(TapeStream* s, bool endFound) {
-  uint32_t data = s->pulseCount;
-  if (endFound) data = data >= kCopyEndShorts + 1 ? data - kCopyEndShorts - 1 : 0;
-  ParseCopy(s, data, endFound);
+void EndCopy(TapeStream* s, bool shortsAfter) {
+  uint32_t stored = s->pulseCount;
+  if (shortsAfter) stored -= kCopyEndShorts;
+  ParseCopy(s, stored);
   if (s->block.copies == 2) {
     FinishBlock(s);
     SeekAgain(s, s->shortRun);
@@ -251,6 +293,7 @@ void EndCopy(TapeStream* s, bool endFound) {
 }
 
 void InCopy(TapeStream* s, int kind, double start) {
+  if (s->pulseCount == s->block.length * 9) s->copyEnd = start;
   s->pulses[s->pulseCount++] = static_cast<uint8_t>(kind);
   WatchFraming(s, kind, start);
   s->shortRun = kind == kPulseShort ? s->shortRun + 1 : 0;
@@ -323,21 +366,26 @@ void TakeEdge(TapeStream* s, double frame) {
 // The recording ended: a block still being read is reported, whole when a copy already passed,
 // else as cut where the recording ends.
 void FinishStream(TapeStream* s, uint64_t endFrame) {
-  if (s->state == kInCopy) ParseCopy(s, s->pulseCount, false);
-  if (s->state != kSeekMark) {
-    if (s->block.pass[0] || (s->block.copies == 2 && s->block.pass[1])) {
-      FinishBlock(s);
-    } else if (!s->readingBody) {
-      s->file.headerRead = TapeBlockRead{kBlockCut, endFrame};
-      std::memcpy(s->file.header, s->block.bytes[0], kTapeHeaderSize);
-      s->bodyKnown = false;
-      ReportNoBody(s, kBlockCut, endFrame);
-    } else {
-      uint32_t length = s->block.goodFirst[0];
-      if (length > s->block.length - kTapeCheckSize) length = s->block.length - kTapeCheckSize;
-      BodyDone(s, kBlockCut, length, endFrame);
-    }
+  if (s->state == kSeekMark) {
+    if (s->headerDone) ReportNoBody(s, kBlockCut, endFrame);
+    return;
   }
-  if (s->state == kSeekMark && s->headerDone) ReportNoBody(s, kBlockCut, endFrame);
+  if (s->state == kInCopy) ParseCopy(s, s->pulseCount);
+  // Cut short: the pulses went on up to the end of the recording.
+  bool cut = s->lastFrame + static_cast<uint64_t>(50 * s->longFrames) >= endFrame;
   SeekAgain(s, 0);
+  bool passed = s->block.pass[0] || (s->block.copies == 2 && s->block.pass[1]);
+  if (!cut || passed) {
+    FinishBlock(s);
+  } else if (!s->readingBody) {
+    s->file.headerRead = TapeBlockRead{kBlockCut, endFrame};
+    std::memcpy(s->file.header, s->block.bytes[0], kTapeHeaderSize);
+    s->bodyKnown = false;
+    ReportNoBody(s, kBlockCut, endFrame);
+  } else {
+    uint32_t length = s->block.goodFirst[0];
+    if (length > s->block.length - kTapeCheckSize) length = s->block.length - kTapeCheckSize;
+    BodyDone(s, kBlockCut, length, endFrame);
+  }
+  if (s->headerDone) ReportNoBody(s, kBlockCut, endFrame);
 }

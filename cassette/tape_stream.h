@@ -68,8 +68,8 @@ struct TapeStream {
   double unit;         // measured against nominal pulse length (1.1: 10 % slow)
   double runMean;      // pulses of one length in a row: their mean
   uint32_t runCount;
-  double unitSum;
-  uint64_t unitCount;
+  double nominalFrames;   // the copies read whole: their nominal length
+  double measuredFrames;  // and the time they took
   int state;
   // tape mark search
   uint32_t seekGap;
@@ -86,6 +86,7 @@ struct TapeStream {
   bool faulted;
   uint64_t fault;
   double copyStart;
+  double copyEnd;  // where the long pulse after the check begins
   bool readingBody;
   TapeBlock block;
   // the file being read

@@ -62,11 +62,13 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
 
-# Listing speed, on an optimised build of its own.
+# Listing speed, and mztape decode as a whole process on a 20-minute recording, on an optimised
+# build of its own.
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMZ_BENCH=ON -DMZ_TESTS=OFF
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target listing_bench
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target listing_bench mztape
 	$(BENCH_BUILD)/listing_bench
+	bash bench/mztape_bench.sh $(BENCH_BUILD)/mztape
 
 demo: build
 	bash scripts/demo.sh $(BUILD)

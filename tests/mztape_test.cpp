@@ -754,3 +754,44 @@ TEST(MztapeDamaged, BothCopiesFailedOrCutShort) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- failed writes --------------------------------------------------------------------------
+
+// A write that fails part-way (here the file size limit) leaves the old file as it was and no
+// partial file behind.
+TEST(MztapeFailedWrite, EncodeLeavesTheOldRecording) {
+  TempDir dir;
+  dir.Write("game.mzf", Mzf(1, "GAME", 0x1200, 0x1200, Body(100, 3)));
+  dir.Write("game.wav", "the old recording");
+  auto before = dir.Files();
+  RunOptions limit;
+  limit.fileSizeLimit = 20000;
+  RunResult r = RunProgram(MztapeExe(), {"encode", "--fast", "game.mzf"}, dir.path(), limit);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "mztape: cannot write 'game.wav'\n");
+  EXPECT_EQ(dir.Files(), before);
+}
+
+TEST(MztapeFailedWrite, DecodeLeavesTheOldFileAndSaysSo) {
+  TempDir dir;
+  std::string game = Mzf(1, "GAME", 0x1200, 0x1200, Body(300, 3));
+  dir.Write("game.src", game);
+  ASSERT_EQ(Mztape(dir, {"encode", "--fast", "-r", "22050", "-o", "tape.wav", "game.src"}).status, 0);
+  dir.Write("game.mzf", "the old game.mzf");
+  auto before = dir.Files();
+  RunOptions limit;
+  limit.fileSizeLimit = 200;
+  RunResult r = RunProgram(MztapeExe(), {"decode", "tape.wav"}, dir.path(), limit);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "mztape: cannot write 'game.mzf'\n");
+  EXPECT_EQ(NominalSpeed(r.out),
+            CleanLine("tape.wav", 22050, "16-bit", "0:08.4") +
+                FileLine("0:02.5", "OBJ", "GAME", 300, 0x1200, 0x1200, "first copy", "first copy",
+                         "not written") +
+                "files: 1 sound, 0 damaged\n");
+  EXPECT_EQ(dir.Files(), before);
+}
+
+}  // namespace

@@ -795,3 +795,61 @@ TEST(MztapeFailedWrite, DecodeLeavesTheOldFileAndSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- hostile input --------------------------------------------------------------------------
+
+// Recordings that no tape gives: each run ends cleanly, nothing on standard error (where the
+// sanitizers report), nothing written as sound that was not recorded.
+TEST(MztapeHostileInput, DecodeEndsCleanly) {
+  TempDir dir;
+  std::string noise = Body(40000, 97);
+  std::string floats;
+  const uint32_t kOddFloats[] = {0x7FC00000u, 0x7F800000u, 0xFF800000u, 0x7F7FFFFFu, 0x00000001u,
+                                 0xC0000000u, 0x3F800000u, 0xBF800000u};
+  for (int i = 0; i < 4000; ++i) floats += Le32(kOddFloats[(i / 3) % 8]);
+  std::string lying = Wav(44100, 1, 16, noise);
+  lying.replace(40, 4, Le32(0x7FFFFFF0u));  // a data chunk far longer than the file
+  std::string square;  // pulses of every length from 1 to 200 samples
+  for (int length = 1; length <= 200; ++length) {
+    for (int repeat = 0; repeat < 3; ++repeat) {
+      square += std::string(static_cast<size_t>(length), static_cast<char>(0xF0));
+      square += std::string(static_cast<size_t>(length), static_cast<char>(0x10));
+    }
+  }
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"noise8.wav", Wav(8000, 1, 8, noise)},
+      {"noise192k.wav", Wav(192000, 1, 16, noise)},
+      {"eight.wav", Wav(8000, 8, 16, noise)},
+      {"floats.wav", Wav(11025, 2, 32, floats, 3)},
+      {"lying.wav", lying},
+      {"square.wav", Wav(22050, 1, 8, square)},
+  };
+  for (const auto& c : cases) {
+    dir.Write(c.first, c.second);
+    RunResult r = Mztape(dir, {"decode", "-k", c.first});
+    EXPECT_TRUE(r.status == 0 || r.status == 2 || r.status == 3) << c.first << ": " << r.status;
+    EXPECT_EQ(r.err, "") << c.first;
+    EXPECT_EQ(r.out.rfind(c.first + ": ", 0), 0u) << c.first << ": " << r.out;
+  }
+}
+
+TEST(MztapeHostileInput, EncodeEndsCleanly) {
+  TempDir dir;
+  std::string biggest = Mzf(1, std::string(17, '\xFF'), 0xFFFF, 0xFFFF, std::string(65535, '\xFF'));
+  std::string zeros(128 * 5, '\0');  // five headers of size 0 and type 0: one file, bytes left out
+  dir.Write("biggest.mzf", biggest);
+  dir.Write("zeros.mzf", zeros);
+  RunResult big = Mztape(dir, {"encode", "--fast", "-r", "8000", "--bits", "8", "biggest.mzf"});
+  EXPECT_EQ(big.status, 0);
+  EXPECT_EQ(big.err, "");
+  RunResult z = Mztape(dir, {"encode", "--fast", "-r", "8000", "zeros.mzf"});
+  EXPECT_EQ(z.status, 0);
+  EXPECT_EQ(z.err, "mztape: zeros.mzf: warning: 512 bytes behind the 0 of data left out\n");
+  RunResult d = Mztape(dir, {"decode", "zeros.wav"});
+  EXPECT_EQ(d.status, 0) << d.out;
+  EXPECT_EQ(dir.Read(".mzf"), zeros.substr(0, 128));  // an empty name: Velkor's ".mzf" too
+}
+
+}  // namespace

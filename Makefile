@@ -22,7 +22,7 @@ configure:
 
 # The programs' sources through clang-tidy (checks in .clang-tidy), with the compile commands of
 # the normal build; any finding fails. It takes seconds, so `make test` runs it first.
-LINT_SOURCES := $(wildcard formats/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp)
+LINT_SOURCES := $(wildcard formats/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp cassette/*.cpp)
 lint: SHELL := /bin/bash
 lint: .SHELLFLAGS := -o pipefail -c
 lint:
@@ -53,11 +53,12 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
 
-# Listing speed, on an optimised build of its own.
+# Listing and tape decoding speed, on an optimised build of its own.
 bench:
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMZ_BENCH=ON -DMZ_TESTS=OFF
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target listing_bench
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target listing_bench tape_decoder_bench
 	$(BENCH_BUILD)/listing_bench
+	$(BENCH_BUILD)/tape_decoder_bench
 
 demo: build
 	bash scripts/demo.sh $(BUILD)

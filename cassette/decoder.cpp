@@ -85,8 +85,8 @@ TapeDecoder* CreateTapeDecoder(uint32_t sampleRate, int channels, TapeFileSink s
                 decoder->storage + kStreamStorage * static_cast<size_t>(i));
   }
   for (int c = 0; c < channels; ++c) {
-    StartFrontEnd(&decoder->front[c], sampleRate, &decoder->streams[2 * c],
-                  &decoder->streams[2 * c + 1]);
+    TapeStream* pair = decoder->streams + static_cast<ptrdiff_t>(2) * c;
+    StartFrontEnd(&decoder->front[c], sampleRate, pair, pair + 1);
   }
   return decoder;
 }

@@ -114,7 +114,11 @@ void StartBlock(TapeStream* s, uint32_t length, bool body, double start) {
 uint32_t BytesBefore(const uint8_t* pulses, uint32_t end, uint32_t most) {
   uint8_t value = 0;
   uint32_t n = 0;
-  while (n < most && (n + 1) * 9 <= end && ReadByte(pulses + end - (n + 1) * 9, &value)) ++n;
+  while (n < most && (n + 1) * 9 <= end) {
+    uint32_t from = end - (n + 1) * 9;
+    if (!ReadByte(pulses + from, &value)) break;
+    ++n;
+  }
   return n;
 }
 
@@ -152,12 +156,15 @@ void ParseCopy(TapeStream* s, uint32_t stored) {
   std::memset(bytes, 0, length);
   std::memset(good, 0, length);
   uint32_t first = 0;
-  while (first < length && (first + 1) * 9 <= stored && ReadByte(s->pulses + first * 9, &bytes[first])) {
+  while (first < length && (first + 1) * 9 <= stored) {
+    uint32_t from = first * 9;
+    if (!ReadByte(s->pulses + from, &bytes[first])) break;
     good[first++] = 1;
   }
   for (uint32_t k = 0; k < length - first && (k + 1) * 9 + first * 9 <= anchor; ++k) {
     uint32_t at = length - 1 - k;
-    if (!ReadByte(s->pulses + anchor - (k + 1) * 9, &bytes[at])) break;
+    uint32_t from = anchor - (k + 1) * 9;
+    if (!ReadByte(s->pulses + from, &bytes[at])) break;
     good[at] = 1;
   }
   b->goodFirst[c] = first;

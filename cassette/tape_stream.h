@@ -89,7 +89,7 @@ struct TapeStream {
   uint32_t pulseLimit;
   uint32_t bytePos;  // pulse within its byte, for the first fault
   bool faulted;
-  uint64_t fault;
+  double fault;
   double copyStart;
   double copyEnd;  // where the long pulse after the check begins
   bool readingBody;

@@ -31,7 +31,7 @@ configure: deps
 # The programs' sources through clang-tidy (checks in .clang-tidy), with the compile commands of
 # the normal build; any finding fails. It takes seconds, so `make test` runs it first.
 LINT_SOURCES := $(wildcard formats/*.cpp hostio/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp \
-  cassette/audio.cpp cassette/mztape.cpp cassette/main.cpp)
+  cassette/*.cpp)
 lint: SHELL := /bin/bash
 lint: .SHELLFLAGS := -o pipefail -c
 lint:
@@ -62,12 +62,13 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
 
-# Listing speed, and mztape decode as a whole process on a 20-minute recording, on an optimised
-# build of its own.
+# Listing and tape decoding speed, and mztape decode as a whole process on a 20-minute recording,
+# on an optimised build of its own.
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMZ_BENCH=ON -DMZ_TESTS=OFF
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target listing_bench mztape
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target listing_bench tape_decoder_bench mztape
 	$(BENCH_BUILD)/listing_bench
+	$(BENCH_BUILD)/tape_decoder_bench
 	bash bench/mztape_bench.sh $(BENCH_BUILD)/mztape
 
 demo: build

@@ -10,13 +10,13 @@
 namespace {
 
 constexpr size_t kStreamStorage = kMaxCopyPulses + 4 * static_cast<size_t>(kMaxBlockBytes);
+constexpr size_t kHeldStorage = kMaxBlockBytes;
 constexpr uint32_t kSameFileSeconds = 2;  // reports this close together are one file
 
 void HandOnPending(TapeFrontEnd* front) {
   if (!front->pending) return;
   front->pending = false;
-  TapeStream* stream = front->pendingRising ? front->rising : front->falling;
-  if (stream != nullptr) TakeEdge(stream, front->pendingTime);
+  HandOn(front, front->pendingRising, front->pendingTime);
 }
 
 }  // namespace
@@ -29,18 +29,42 @@ void NoteSoundHeader(TapeDecoder* decoder, int stream) {
   if (decoder->locked < 0) decoder->locked = stream;
 }
 
-// Before any stream is locked onto, a failed file may come from several streams at once; only
-// the first of them is reported.
-void ReportFile(TapeDecoder* decoder, int stream, const TapeFileRead* file) {
+namespace {
+
+bool SameFile(const TapeDecoder* decoder, uint64_t a, uint64_t b) {
+  uint64_t near = static_cast<uint64_t>(kSameFileSeconds) * decoder->sampleRate;
+  return a + near > b && a < b + near;
+}
+
+void DeliverHeld(TapeDecoder* decoder) {
+  if (!decoder->held) return;
+  decoder->held = false;
+  decoder->sink(decoder->context, &decoder->heldFile);
+}
+
+void Hold(TapeDecoder* decoder, const TapeFileRead* file, double quality) {
+  decoder->held = true;
+  decoder->heldQuality = quality;
+  decoder->heldFile = *file;
+  std::memcpy(decoder->heldBody, file->body, file->bodyLength);
+  decoder->heldFile.body = decoder->heldBody;
+}
+
+}  // namespace
+
+// Once a stream is locked onto, its files go straight out. Before that, a file (one that failed)
+// may come from several streams, each polarity of each channel: the best read of it is kept until
+// a later file, the locked stream's own read of it, or the end shows that no better one will come.
+void ReportFile(TapeDecoder* decoder, int stream, const TapeFileRead* file, double quality) {
   if (!StreamActive(decoder, stream)) return;
-  if (decoder->locked < 0 && decoder->reportedAny) {
-    uint64_t near = static_cast<uint64_t>(kSameFileSeconds) * decoder->sampleRate;
-    uint64_t last = decoder->lastReportStart;
-    if (file->startFrame + near > last && file->startFrame < last + near) return;
+  bool same = decoder->held && SameFile(decoder, decoder->heldFile.startFrame, file->startFrame);
+  if (decoder->held && !same) DeliverHeld(decoder);
+  if (decoder->locked >= 0) {
+    decoder->held = false;
+    decoder->sink(decoder->context, file);
+  } else if (!same || quality > decoder->heldQuality) {
+    Hold(decoder, file, quality);
   }
-  decoder->reportedAny = true;
-  decoder->lastReportStart = file->startFrame;
-  decoder->sink(decoder->context, file);
 }
 
 TapeDecoder* CreateTapeDecoder(uint32_t sampleRate, int channels, TapeFileSink sink,
@@ -54,14 +78,15 @@ TapeDecoder* CreateTapeDecoder(uint32_t sampleRate, int channels, TapeFileSink s
   decoder->sink = sink;
   decoder->context = context;
   decoder->locked = -1;
-  decoder->storage = new uint8_t[kStreamStorage * 2 * static_cast<size_t>(channels)];
+  decoder->storage = new uint8_t[kStreamStorage * 2 * static_cast<size_t>(channels) + kHeldStorage];
+  decoder->heldBody = decoder->storage + kStreamStorage * 2 * static_cast<size_t>(channels);
   for (int i = 0; i < 2 * channels; ++i) {
     StartStream(&decoder->streams[i], decoder, i, sampleRate,
                 decoder->storage + kStreamStorage * static_cast<size_t>(i));
   }
   for (int c = 0; c < channels; ++c) {
-    StartFrontEnd(&decoder->front[c], sampleRate, &decoder->streams[2 * c],
-                  &decoder->streams[2 * c + 1]);
+    TapeStream* pair = decoder->streams + static_cast<ptrdiff_t>(2) * c;
+    StartFrontEnd(&decoder->front[c], sampleRate, pair, pair + 1);
   }
   return decoder;
 }
@@ -82,6 +107,7 @@ void FinishTapeDecoder(TapeDecoder* decoder) {
   for (int i = 0; i < 2 * decoder->channels; ++i) {
     if (StreamActive(decoder, i)) FinishStream(&decoder->streams[i], decoder->framesDone);
   }
+  DeliverHeld(decoder);
 }
 
 void GetTapeSignal(const TapeDecoder* decoder, TapeSignal* signal) {

@@ -9,15 +9,22 @@ namespace {
 
 constexpr double kLowPassHz = 5000.0;
 constexpr double kHighPassHz = 150.0;
-constexpr float kHysteresisShare = 0.3f;  // of the pulses' height
+constexpr float kHysteresisShare = 0.2f;  // of the pulses' height
 constexpr float kLevelFloor = 1e-5f;
-constexpr double kClickUs = 100.0;        // no half pulse is this short
+constexpr double kClickUs = 100.0;         // no half pulse is this short
 constexpr double kDropAfterUs = 3000.0;   // no half pulse is this long
 
+}  // namespace
+
+// An edge ends a pulse of one stream and halves a pulse of the other.
 void HandOn(TapeFrontEnd* front, bool rising, double time) {
-  TapeStream* stream = rising ? front->rising : front->falling;
-  if (stream != nullptr) TakeEdge(stream, time);
+  TapeStream* ends = rising ? front->rising : front->falling;
+  TapeStream* halves = rising ? front->falling : front->rising;
+  if (halves != nullptr) halves->middle = time;
+  if (ends != nullptr) TakeEdge(ends, time);
 }
+
+namespace {
 
 // The pulses' height follows each half-period's peak; a click can lift it only a little at once.
 void FollowLevel(TapeFrontEnd* front) {

@@ -35,7 +35,7 @@ bool ReadByte(const uint8_t* pulses, uint8_t* value) {
   if (pulses[0] != kPulseLong) return false;
   unsigned bits = 0;
   for (int i = 1; i <= 8; ++i) {
-    if (pulses[i] == kPulseBad) return false;
+    if (pulses[i] > kPulseLong) return false;
     bits = bits << 1 | pulses[i];
   }
   *value = static_cast<uint8_t>(bits);
@@ -46,6 +46,14 @@ int Classify(const TapeStream* s, double period) {
   double u = s->unit;
   if (period < 0.35 * s->shortFrames * u || period > 2.0 * s->longFrames * u) return kPulseBad;
   return period < 0.5 * (s->shortFrames + s->longFrames) * u ? kPulseShort : kPulseLong;
+}
+
+// A pulse is high for about half its length, then low (the other way round when inverted);
+// filters and offsets skew that share, but an edge that moved or went missing leaves one half far
+// shorter than the other.
+bool HalvesFit(const TapeStream* s, double start, double period) {
+  double share = (s->middle - start) / period;
+  return share > 0.25 && share < 0.75;
 }
 
 // The speed: set from a run of short pulses while searching (the gaps), then followed pulse by
@@ -106,7 +114,11 @@ void StartBlock(TapeStream* s, uint32_t length, bool body, double start) {
 uint32_t BytesBefore(const uint8_t* pulses, uint32_t end, uint32_t most) {
   uint8_t value = 0;
   uint32_t n = 0;
-  while (n < most && (n + 1) * 9 <= end && ReadByte(pulses + end - (n + 1) * 9, &value)) ++n;
+  while (n < most && (n + 1) * 9 <= end) {
+    uint32_t from = end - (n + 1) * 9;
+    if (!ReadByte(pulses + from, &value)) break;
+    ++n;
+  }
   return n;
 }
 
@@ -144,12 +156,15 @@ void ParseCopy(TapeStream* s, uint32_t stored) {
   std::memset(bytes, 0, length);
   std::memset(good, 0, length);
   uint32_t first = 0;
-  while (first < length && (first + 1) * 9 <= stored && ReadByte(s->pulses + first * 9, &bytes[first])) {
+  while (first < length && (first + 1) * 9 <= stored) {
+    uint32_t from = first * 9;
+    if (!ReadByte(s->pulses + from, &bytes[first])) break;
     good[first++] = 1;
   }
   for (uint32_t k = 0; k < length - first && (k + 1) * 9 + first * 9 <= anchor; ++k) {
     uint32_t at = length - 1 - k;
-    if (!ReadByte(s->pulses + anchor - (k + 1) * 9, &bytes[at])) break;
+    uint32_t from = anchor - (k + 1) * 9;
+    if (!ReadByte(s->pulses + from, &bytes[at])) break;
     good[at] = 1;
   }
   b->goodFirst[c] = first;
@@ -187,10 +202,19 @@ int ChooseCopy(TapeBlock* b) {
   return kBlockFailed;
 }
 
+// How well a file was read, to choose among the streams that read it: sound blocks first, then
+// the share of body bytes read in sync.
+double ReadQuality(const TapeStream* s) {
+  double q = (Passes(s->file.headerRead.use) ? 4.0 : 0.0) + (Passes(s->file.bodyRead.use) ? 2.0 : 0.0);
+  uint32_t good = 0;
+  for (uint32_t i = 0; i < s->file.bodyLength && i < s->block.length; ++i) good += s->block.good[0][i];
+  return q + static_cast<double>(good) / (s->file.bodyLength + 1.0);
+}
+
 void Report(TapeStream* s) {
   s->file.sound = Passes(s->file.headerRead.use) && Passes(s->file.bodyRead.use) &&
                   s->bodyKnown && s->file.bodyLength == s->bodySize;
-  ReportFile(s->decoder, s->index, &s->file);
+  ReportFile(s->decoder, s->index, &s->file, ReadQuality(s));
   s->headerDone = false;
 }
 
@@ -231,6 +255,7 @@ void SeekAgain(TapeStream* s, uint32_t gap) {
   s->seekGap = gap;
   s->seekLongs = 0;
   s->seekShorts = 0;
+  s->seekErrors = 0;
 }
 
 void MarkFound(TapeStream* s, bool longMark, double start) {
@@ -247,21 +272,30 @@ void MarkFound(TapeStream* s, bool longMark, double start) {
   }
 }
 
-// Searching: a gap of short pulses, long pulses, short pulses, then the one long pulse.
+// Searching: a gap of short pulses, long pulses, short pulses, then the one long pulse. A stray
+// pulse in the gap is passed over, and so are up to two inside the mark.
 void Seek(TapeStream* s, int kind, double start) {
   if (kind == kPulseBad) {
-    SeekAgain(s, 0);
+    if (s->seekLongs > 0 && ++s->seekErrors > 2) SeekAgain(s, 0);
   } else if (kind == kPulseShort) {
     if (s->seekLongs == 0) {
+      ++s->seekGap;
+    } else if (s->seekLongs < kMarkPulsesMin) {
+      s->seekLongs = 0;  // stray long pulses in the gap
       ++s->seekGap;
     } else {
       ++s->seekShorts;
     }
-  } else if (s->seekShorts > 0) {
-    bool mark = s->seekShorts >= kMarkPulsesMin && s->seekLongs >= kMarkPulsesMin;
+  } else if (s->seekShorts >= kMarkPulsesMin) {
     bool longMark = s->seekLongs >= kLongMarkMin;
     SeekAgain(s, 0);
-    if (mark) MarkFound(s, longMark, start);
+    MarkFound(s, longMark, start);
+  } else if (s->seekShorts > 0 && s->seekErrors < 2) {
+    ++s->seekErrors;  // a stray short pulse among the mark's long ones
+    s->seekShorts = 0;
+    ++s->seekLongs;
+  } else if (s->seekShorts > 0) {
+    SeekAgain(s, 0);
   } else if (s->seekGap >= kGapBeforeMark || s->seekLongs > 0) {
     if (s->seekLongs == 0) s->markStart = start;
     ++s->seekLongs;
@@ -313,7 +347,7 @@ void AfterCopy(TapeStream* s, int kind, double start) {
   } else if (kind == kPulseLong && s->shortRun >= kNextCopyMin) {
     StartCopy(s, start);
     InCopy(s, kind, start);
-  } else {
+  } else if (kind == kPulseLong) {
     s->shortRun = 0;
   }
 }
@@ -354,6 +388,9 @@ void TakeEdge(TapeStream* s, double frame) {
   s->lastFrame = static_cast<uint64_t>(frame);
   int kind = Classify(s, period);
   TrackSpeed(s, period, kind);
+  if (kind != kPulseBad && s->state == kInCopy && !HalvesFit(s, start, period)) {
+    kind |= kPulseDoubt;
+  }
   if (s->state == kSeekMark) {
     Seek(s, kind, start);
   } else if (s->state == kInCopy) {

@@ -13,6 +13,9 @@ constexpr uint32_t kMaxCopyPulses = (kMaxBlockBytes + 1) * 9 + 80;
 
 // What one pulse was: a bit, or nothing readable (a dropout, a glitch).
 enum PulseKind : uint8_t { kPulseShort = 0, kPulseLong = 1, kPulseBad = 2 };
+// Added to a pulse whose two halves do not fit its length: its bit is in doubt, and so is its
+// byte.
+constexpr uint8_t kPulseDoubt = 4;
 
 struct TapeStream;
 
@@ -63,6 +66,7 @@ struct TapeStream {
   bool inverted;
   bool haveEdge;
   double lastEdge;
+  double middle;       // the last edge of the other direction: where the pulse changed level
   double shortFrames;  // nominal pulse lengths at the sample rate
   double longFrames;
   double unit;         // measured against nominal pulse length (1.1: 10 % slow)
@@ -75,6 +79,7 @@ struct TapeStream {
   uint32_t seekGap;
   uint32_t seekLongs;
   uint32_t seekShorts;
+  uint32_t seekErrors;  // stray pulses inside the mark
   double markStart;
   bool markSeen;
   // the copy being read
@@ -84,7 +89,7 @@ struct TapeStream {
   uint32_t pulseLimit;
   uint32_t bytePos;  // pulse within its byte, for the first fault
   bool faulted;
-  uint64_t fault;
+  double fault;
   double copyStart;
   double copyEnd;  // where the long pulse after the check begins
   bool readingBody;
@@ -104,8 +109,10 @@ struct TapeDecoder {
   void* context;
   uint64_t framesDone;
   int locked;  // the stream every file comes from, once one read a sound header; -1 before
-  bool reportedAny;
-  uint64_t lastReportStart;
+  bool held;  // a file read by a stream not locked onto, kept until it is clear no stream read it better
+  double heldQuality;
+  TapeFileRead heldFile;
+  uint8_t* heldBody;  // kMaxBlockBytes
   TapeFrontEnd front[kTapeMaxChannels];
   TapeStream streams[2 * kTapeMaxChannels];
   uint8_t* storage;
@@ -121,9 +128,10 @@ void RunFrontEnd(TapeFrontEnd* front, const float* samples, size_t count, size_t
 void StartStream(TapeStream* stream, TapeDecoder* decoder, int index, uint32_t sampleRate,
                  uint8_t* storage);
 void TakeEdge(TapeStream* stream, double frame);
+void HandOn(TapeFrontEnd* front, bool rising, double time);
 void FinishStream(TapeStream* stream, uint64_t endFrame);
 
 // The decoder hears of a sound header (locks onto its stream) and of a whole file.
 void NoteSoundHeader(TapeDecoder* decoder, int stream);
-void ReportFile(TapeDecoder* decoder, int stream, const TapeFileRead* file);
+void ReportFile(TapeDecoder* decoder, int stream, const TapeFileRead* file, double quality);
 bool StreamActive(const TapeDecoder* decoder, int stream);

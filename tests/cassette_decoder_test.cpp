@@ -355,9 +355,9 @@ TEST(TapeDecoder, NeverCallsAWrongFileSound) {
     for (int k = static_cast<int>(random() % 4); k > 0; --k) {
       Dropout(&s, rate, unit(random) * static_cast<double>(s.size()) / rate, 1 + 20 * unit(random));
     }
-    AddClicks(&s, rate, 20 * unit(random), static_cast<uint32_t>(random()));
-    if (random() & 1) LowPass(&s, rate, 2000 + 2000 * unit(random));
-    AddNoise(&s, -4 + 14 * unit(random), static_cast<uint32_t>(random()));
+    AddClicks(&s, rate, 6 * unit(random), static_cast<uint32_t>(random()));
+    if (random() & 1) LowPass(&s, rate, 2500 + 2000 * unit(random));
+    AddNoise(&s, 2 + 20 * unit(random), static_cast<uint32_t>(random()));
     DecodeResult result = DecodeSamples(s, rate, 1);
     for (const DecodedFile& got : result.files) {
       ++reported;

@@ -13,9 +13,9 @@ MAKEFLAGS   += --no-print-directory
 
 all: build
 
-# Only the four programs; the tests are built by `make test`.
+# Only the programs; the tests are built by `make test`.
 build: configure
-	cmake --build $(BUILD) -j $(JOBS) --target velkor drasil pandrel mztape
+	cmake --build $(BUILD) -j $(JOBS) --target programs
 
 # mztape reads and writes audio through libsndfile; a machine without it gets it from apt-get
 # (through sudo when not root), so `make`, `make demo` and `make test` need no other set-up.
@@ -28,15 +28,14 @@ deps:
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-# The programs' sources through clang-tidy (checks in .clang-tidy), with the compile commands of
-# the normal build; any finding fails. It takes seconds, so `make test` runs it first.
-LINT_SOURCES := $(wildcard formats/*.cpp hostio/*.cpp extractor/*.cpp extractor/basic/*.cpp qdtool/*.cpp packer/*.cpp \
-  cassette/*.cpp)
+# The programs' and libraries' sources through clang-tidy (checks in .clang-tidy), with the
+# compile commands of the normal build; any finding fails. CMake lists the sources and folders
+# from its list of programs. It takes seconds, so `make test` runs it first.
 lint: SHELL := /bin/bash
 lint: .SHELLFLAGS := -o pipefail -c
 lint:
 	$(MAKE) configure > /dev/null
-	clang-tidy -p $(BUILD) --quiet $(LINT_SOURCES) 2>&1 | { grep -v -E '^[0-9]+ warnings? generated\.$$' || true; }
+	xargs -a $(BUILD)/lint-arguments.txt -d '\n' clang-tidy -p $(BUILD) --quiet 2>&1 | { grep -v -E '^[0-9]+ warnings? generated\.$$' || true; }
 
 # Every test twice: the normal build with g++, then clang++ with AddressSanitizer and
 # UndefinedBehaviorSanitizer.
@@ -74,7 +73,7 @@ bench: deps
 demo: build
 	bash scripts/demo.sh $(BUILD)
 
-# The four programs into $(PREFIX)/bin and their manual pages into $(PREFIX)/share/man/man1;
+# The three programs into $(PREFIX)/bin and their manual pages into $(PREFIX)/share/man/man1;
 # DESTDIR=/some/root stages the same tree below another root.
 install: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX="$(PREFIX)"

@@ -6,8 +6,6 @@
 
 namespace {
 
-VelkorRun gRun;
-
 // The mode named by the first of several arguments; 0 when it is no switch.
 int ParseSwitch(const char* arg) {
   static const char* const kSwitches[] = {"-v", "-V", "-q", "-Q", "-t", "-T"};
@@ -35,10 +33,20 @@ void ListImage(VelkorRun* run, FILE* file) {
 
 }  // namespace
 
+long ReadImageHead(VelkorRun* run, FILE* image, uint8_t* head, size_t headSize) {
+  std::memset(head, 0, headSize);  // bytes a short file lacks read as 0
+  ReadInput(image, head, headSize);
+  long length = InputFileLength(image);
+  if (length > static_cast<long>(kWorkBufferSize)) length = kWorkBufferSize;
+  ReadInput(image, run->work, static_cast<size_t>(length));
+  return length;
+}
+
 int VelkorMain(int argc, char** argv) {
   std::printf("\nVelkor ver. %s\n\n", kVelkorVersion);
 
-  VelkorRun* run = &gRun;
+  VelkorRun state;
+  VelkorRun* run = &state;
   std::memset(run, 0, sizeof *run);
   int first = 1;
   // A single argument is always a file name.

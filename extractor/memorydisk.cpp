@@ -39,7 +39,7 @@ void ListRamDisk(VelkorRun* run, FILE* image, const uint8_t* header) {
   uint16_t ramSize = Get16(header);
   uint16_t dataLength = Get16(header + 2);
   int freeKilobytes = (static_cast<int>(ramSize) - static_cast<int>(dataLength)) / 1024;
-  bool withColumns = run->mode == kModeColumns || run->mode == kModeColumns2;
+  bool withColumns = run->mode == kModeColumns || run->mode == kModeColumnsAlias;
   std::printf("Directory of RAM: %3dkB free.", freeKilobytes);
   if (withColumns) std::printf("            size load exec");
   std::printf("\n");
@@ -110,11 +110,8 @@ void CheckRomDisk(const VelkorRun* run, const uint8_t* header, long fileLength) 
 }  // namespace
 
 void ListMemoryDisk(VelkorRun* run, FILE* image) {
-  uint8_t header[kDiskHeaderSize] = {0};  // bytes a short file lacks read as 0
-  ReadInput(image, header, sizeof header);
-  long length = InputFileLength(image);
-  if (length > static_cast<long>(kWorkBufferSize)) length = kWorkBufferSize;
-  ReadInput(image, run->work, static_cast<size_t>(length));
+  uint8_t header[kDiskHeaderSize];
+  long length = ReadImageHead(run, image, header, sizeof header);
 
   if (IsRamDisk(header)) {
     ListRamDisk(run, image, header);

@@ -6,19 +6,20 @@
 #include <cstdio>
 
 #include "formats/names.h"
+#include "formats/qd.h"
 
 constexpr const char* kVelkorVersion = "1.6";
 constexpr uint32_t kWorkBufferSize = 0x40000;  // 256 KiB
 constexpr int kEntryCapacity = 50;             // entries per run, over all input files
-constexpr int kQdRecordSize = 74;              // header block: framing, QD header, "CRC"
+constexpr int kQdRecordSize = kQdHeaderBlockSize;  // framing, QD header, "CRC"
 constexpr int kMztRecordSize = 128;            // an MZF header
 constexpr int kRamRecordSize = 35;             // a RAM-disk entry from its third byte
 
 // Modes, set from the first argument.
 enum VelkorMode {
   kModePlain = 0,     // RAM-disk or ROM-disk images
-  kModeColumns = 1,   // -v: the same with size, load and exec columns
-  kModeColumns2 = 2,  // -V: as -v
+  kModeColumns = 1,       // -v: the same with size, load and exec columns
+  kModeColumnsAlias = 2,  // -V: the same as -v
   kModeQd = 3,        // -q
   kModeQdColumns = 4, // -Q
   kModeMzt = 5,       // -t
@@ -39,6 +40,11 @@ struct VelkorRun {
 
 // The whole program: banner, switch, one listing per input file. Returns the exit status.
 int VelkorMain(int argc, char** argv);
+
+// Reads the first `headSize` bytes of an image into `head` (zero where the file is shorter),
+// then the whole image from its start into the work buffer, at most kWorkBufferSize bytes.
+// Returns how many bytes that is.
+long ReadImageHead(VelkorRun* run, FILE* image, uint8_t* head, size_t headSize);
 
 // The directory readers; each prints its listing and extracts the entries it lists.
 void ListQdDirectory(VelkorRun* run, FILE* image);

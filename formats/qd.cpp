@@ -56,3 +56,18 @@ void CopyQdHeaderNumbers(QDHeaderStr* header, const CMTHeaderStr* mzf) {
 void CountQdFile(uint8_t* image) {
   image[kQdBlockCount] = static_cast<uint8_t>(image[kQdBlockCount] + 2);
 }
+
+QdBlock ReadQdBlock(const uint8_t* image, uint32_t mark) {
+  QdBlock block;
+  block.type = image[mark + kQdMarkToType];
+  block.length = Get16(image + mark + kQdMarkToLength);
+  block.payload = mark + kQdMarkToPayload;
+  return block;
+}
+
+uint8_t* StoreQdFile(uint8_t* image, uint32_t at, const QDHeaderStr* header, uint16_t length) {
+  uint8_t* data = PutQdFileBlocks(image + at, header, length);
+  PutQdCheck(data + length);
+  CountQdFile(image);
+  return data;
+}

@@ -33,25 +33,6 @@ std::string TapeProgram() {
 // A disk-dialect BASIC program: 10 PRINT A+ 1
 std::string DiskProgram() { return Bytes({13, 0, 10, 0, 0x80, 0x88, 0x20, 'A', '+', 0x0B, 1, 0, 0, 0, 0}); }
 
-std::string RamDisk(const std::vector<std::pair<std::string, std::string>>& files) {
-  std::string image = Le16(0x4000) + Le16(0x0C00) + Repeat(0, 4) + Bytes({8, 9, 10, 11, 12, 13, 14, 15});
-  for (const auto& [name, data] : files) {
-    std::string body = Repeat(0, 3) + Bytes({2}) + Name17(name) + Repeat(0, 2) + Le16(static_cast<int>(data.size())) +
-                       Le16(0x6BCF) + Le16(0) + Repeat(0, 41) + data;
-    image += Le16(static_cast<int>(body.size())) + body;
-  }
-  return image + Le16(0);
-}
-
-std::string RomDisk(const std::string& program) {
-  int bits = 0;
-  for (unsigned char c : program) bits += __builtin_popcount(c);
-  std::string head = Le16(static_cast<int>(program.size())) + Le16(0x1200) + Le16(0x1200) + Le16(bits);
-  int headBits = 0;
-  for (unsigned char c : head) headBits += __builtin_popcount(c);
-  return head + Bytes({headBits}) + program;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,9 +56,12 @@ int main(int argc, char** argv) {
   Seed("fuzz_velkor_mzt", "four", tape);
   Seed("fuzz_velkor_mzt", "short", tape + Repeat(0x33, 72));
 
-  Seed("fuzz_velkor_memdisk", "ram", RamDisk({{"GRAPHICS", programs[0]}, {"TAPE", programs[1]}}));
-  Seed("fuzz_velkor_memdisk", "ram-empty", RamDisk({}));
-  Seed("fuzz_velkor_memdisk", "rom", RomDisk("\x3E\x41\xCD\x12\x00\xC9"));
+  Seed("fuzz_velkor_memdisk", "ram", RamDisk(0x4000, 0x0C00,
+                                                {{2, "GRAPHICS", programs[0], 0x6BCF, 0},
+                                                 {2, "TAPE", programs[1], 0x6BCF, 0}},
+                                                true, 0));
+  Seed("fuzz_velkor_memdisk", "ram-empty", RamDisk(0x4000, 0x0C00, {}));
+  Seed("fuzz_velkor_memdisk", "rom", RomDisk("\x3E\x41\xCD\x12\x00\xC9", 0x1200, 0x1200));
 
   Seed("fuzz_drasil_dir", "empty", EmptyQdImage());
   Seed("fuzz_drasil_dir", "four", image);

@@ -28,8 +28,8 @@ constexpr uint32_t kPackBufferSize = 0x20000;
 constexpr uint32_t kStandardImageEnd = 0x10000;
 // After its last "CRC" the image carries two more bytes of 0xFF.
 constexpr uint32_t kImageTail = 2;
-// 33 files, not 32: the count is checked after each stored file.
-constexpr int kLastFileCount = 32;
+// The most files an image takes: the run stops once this many are stored.
+constexpr int kMostFiles = 33;
 
 struct PackRun {
   uint8_t* PackBuffer;
@@ -70,11 +70,9 @@ void PackFile(PackRun* run, const char* fileName, FILE* file) {
   uint32_t at = run->PackPos;
   QDHeaderStr header;
   BuildQdHeader(&header, &mzf);
-  uint8_t* data = PutQdFileBlocks(run->PackBuffer + at, &header, size);
+  uint8_t* data = StoreQdFile(run->PackBuffer, at, &header, size);
   // A file that holds fewer bytes leaves the rest of the data area as the buffer had it.
   ReadInput(file, data, size);
-  PutQdCheck(data + size);
-  CountQdFile(run->PackBuffer);
   run->PackCount++;
 
   // The name as the directory shows it: up to its CR, in printable ASCII, in single quotes.
@@ -98,7 +96,7 @@ void PackFiles(PackRun* run, int first, int argc, char** argv) {
     }
     PackFile(run, argv[arg], file);
     (void)std::fclose(file);
-    if (run->PackCount > kLastFileCount) break;
+    if (run->PackCount >= kMostFiles) break;
   }
 }
 

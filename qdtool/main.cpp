@@ -3,6 +3,7 @@
 // The whole image is held in QDArray and written back whole. Positions in it are unsigned 16-bit
 // values, as on the machine; every search and every read behind a found block is checked against
 // the end of the array, so a damaged image is reported instead of being followed out of it.
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -49,7 +50,6 @@ const char QDFileTypes[kLastKnownType + 1][4] = {"???", "OBJ", "BTX", "BSD", "BR
                                                  "???", "LIB", "???", "???", "SYS", "GR "};
 
 uint8_t QDArray[kQdImageSize];
-uint16_t QDPtr;
 
 // The position just behind the first sync pair from Ptr on: a block's mark byte in a sound image.
 // kNoSync when the image ends first.
@@ -81,10 +81,18 @@ FILE* OpenImage(const char* first, const char* second, const char** opened) {
   return OpenInputFile(second);
 }
 
-// At most the image's first 61455 bytes; a shorter file leaves the rest of QDArray zero.
-void ReadImage(FILE* image) {
+// Reads at most the first 61455 bytes of the image under `first`, or `second` when the first
+// cannot be opened, into QDArray; a shorter file leaves the rest zero. `opened` gets the name
+// that worked. False, with the message, when neither can be opened.
+bool LoadImage(const char* first, const char* second, const char** opened) {
+  FILE* image = OpenImage(first, second, opened);
+  if (image == nullptr) {
+    std::printf("file %s not found\n", first);
+    return false;
+  }
   ReadInput(image, QDArray, kQdImageSize);
   (void)std::fclose(image);
+  return true;
 }
 
 bool WriteImage(const char* imageName) {
@@ -99,44 +107,48 @@ int QDFormat() {
   return WriteImage(kImageName) ? kStatusOk : kStatusCannotWrite;
 }
 
-// One directory line for the header block whose mark is at `mark`: the type, then the name as
-// its bytes stand, up to its CR or the end of the image.
-void PrintDirEntry(uint16_t mark) {
-  uint8_t QDFileType = QDArray[mark + 4];
+// One directory line for a header block: the type, then the name as its bytes stand, up to its
+// CR or the end of the image.
+void PrintDirEntry(const QdBlock& block) {
+  const uint8_t* header = QDArray + block.payload;
+  uint8_t QDFileType = header[offsetof(QDHeaderStr, Attribute)];
   if (QDFileType > kLastKnownType) QDFileType = 0;
   std::printf(" %s  \"", QDFileTypes[QDFileType]);
-  const uint8_t* name = QDArray + mark + 5;
-  int length = NameLength(name, kQdImageSize - (mark + 5));
-  (void)std::fwrite(name, 1, static_cast<size_t>(length), stdout);
+  uint32_t nameAt = block.payload + offsetof(QDHeaderStr, Name);
+  int length = NameLength(QDArray + nameAt, kQdImageSize - static_cast<int>(nameAt));
+  (void)std::fwrite(QDArray + nameAt, 1, static_cast<size_t>(length), stdout);
   std::printf("\"\n");
+}
+
+// The head block: its mark is found like any other, and its payload is the block count. False
+// when the image holds no usable head.
+bool ReadBlockCount(uint16_t* mark, uint8_t* QDBlocks) {
+  *mark = SeekSync(0);
+  if (!MarkFits(*mark, 3)) return false;
+  *QDBlocks = QDArray[*mark + 1];
+  return true;
 }
 
 int QDDir() {
   const char* imageName;
-  FILE* image = OpenImage(kImageName, kImageNameUpper, &imageName);
-  if (image == nullptr) {
-    std::printf("file %s not found\n", kImageName);
-    return kStatusNoImage;
-  }
-  ReadImage(image);
+  if (!LoadImage(kImageName, kImageNameUpper, &imageName)) return kStatusNoImage;
 
-  QDPtr = SeekSync(0);
-  if (!MarkFits(QDPtr, 3)) return ReportDamaged(imageName);
+  uint16_t QDPtr = 0;
+  uint8_t QDBlocks = 0;
+  if (!ReadBlockCount(&QDPtr, &QDBlocks)) return ReportDamaged(imageName);
   QDPtr = static_cast<uint16_t>(QDPtr + 1);
-  uint8_t QDBlocks = QDArray[QDPtr];
   std::printf("DIRECTORY OF QD:\n");
 
-  for (uint8_t Counter = 0; Counter < QDBlocks; ++Counter) {
-    QDPtr = SeekSync(QDPtr);
-    if (!MarkFits(QDPtr, 3)) return ReportDamaged(imageName);
-    uint16_t PtrSave = QDPtr;
-    uint16_t QDBlockSize = Get16(QDArray + PtrSave + 2);
-    if (QDArray[PtrSave + 1] == kQdHeaderBlockType) {
-      if (!MarkFits(PtrSave, 4)) return ReportDamaged(imageName);
-      PrintDirEntry(PtrSave);
+  for (uint16_t Counter = 0; Counter < QDBlocks; ++Counter) {
+    uint16_t mark = SeekSync(QDPtr);
+    if (!MarkFits(mark, 3)) return ReportDamaged(imageName);
+    QdBlock block = ReadQdBlock(QDArray, mark);
+    if (block.type == kQdHeaderBlockType) {
+      if (!MarkFits(mark, 4)) return ReportDamaged(imageName);
+      PrintDirEntry(block);
     }
-    // The next search starts 4 bytes before the end of this block's payload.
-    QDPtr = static_cast<uint16_t>(PtrSave + QDBlockSize);
+    // The next search starts at mark + length, 4 bytes before the end of this block's payload.
+    QDPtr = static_cast<uint16_t>(mark + block.length);
   }
   std::printf("Ready\n");
   return kStatusOk;
@@ -147,16 +159,15 @@ int QDDir() {
 // past 65535: it would wrap back into the blocks already walked, and the new file would be
 // written over them.
 bool FindAppendPosition(uint16_t* append) {
-  uint16_t mark = SeekSync(0);
-  if (!MarkFits(mark, 3)) return false;
-  uint16_t Ptr = static_cast<uint16_t>(mark + 1);
-  uint8_t QDBlocks = QDArray[Ptr];
-  Ptr = static_cast<uint16_t>(Ptr + 4);
+  uint16_t mark = 0;
+  uint8_t QDBlocks = 0;
+  if (!ReadBlockCount(&mark, &QDBlocks)) return false;
+  // Behind the head's payload (the count) and its "CRC".
+  uint16_t Ptr = static_cast<uint16_t>(mark + 1 + 1 + kQdCheckSize);
   for (uint16_t Counter = 0; Counter < QDBlocks; ++Counter) {
     mark = SeekSync(Ptr);
     if (!MarkFits(mark, 3)) return false;
-    uint16_t QDBlockSize = Get16(QDArray + mark + 2);
-    int next = mark + 4 + QDBlockSize + kQdCheckSize;
+    uint32_t next = QdBlockEnd(ReadQdBlock(QDArray, mark));
     if (next > UINT16_MAX) return false;
     Ptr = static_cast<uint16_t>(next);
   }
@@ -194,7 +205,9 @@ void BuildQdHeader(QDHeaderStr* header, const CMTHeaderStr* CMTHeader) {
   if (!empty && header->Attribute == 5) header->Attribute = 2;
   std::memcpy(header->Name, CMTHeader->Name, kNameLength);
   if (empty) {
-    constexpr int kFrom = 18;
+    // From Unknown on, which stands where the MZF header's Size does.
+    constexpr size_t kFrom = offsetof(QDHeaderStr, Unknown);
+    static_assert(kFrom == offsetof(CMTHeaderStr, Size), "the copy starts at the same offset");
     std::memcpy(reinterpret_cast<uint8_t*>(header) + kFrom,
                 reinterpret_cast<const uint8_t*>(CMTHeader) + kFrom, kQdHeaderSize - kFrom);
   } else {
@@ -211,21 +224,14 @@ void StoreFile(FILE* mzf, uint16_t append, uint16_t MZFFileSize) {
   QDHeaderStr header;
   BuildQdHeader(&header, &CMTHeader);
   uint16_t length = static_cast<uint16_t>(MZFFileSize - kMzfHeaderSize);
-  uint8_t* data = PutQdFileBlocks(QDArray + append, &header, length);
+  uint8_t* data = StoreQdFile(QDArray, append, &header, length);
   ReadInput(mzf, data, length);
-  PutQdCheck(data + length);
-  CountQdFile(QDArray);
 }
 
 int AddFileToQD(const char* MZFileName) {
   std::printf("try to add %s\n", MZFileName);
   const char* imageName;
-  FILE* image = OpenImage(kImageNameUpper, kImageName, &imageName);
-  if (image == nullptr) {
-    std::printf("file %s not found\n", kImageNameUpper);
-    return kStatusNoImage;
-  }
-  ReadImage(image);
+  if (!LoadImage(kImageNameUpper, kImageName, &imageName)) return kStatusNoImage;
 
   uint16_t append = 0;
   if (!FindAppendPosition(&append)) return ReportDamaged(imageName);
@@ -251,7 +257,6 @@ int AddFileToQD(const char* MZFileName) {
 // One command per run. Everything starts afresh here, so that the function can be called again.
 int DrasilMain(int argc, char** argv) {
   std::memset(QDArray, 0, sizeof QDArray);
-  QDPtr = 0;
   std::printf("\n%s V %s\n\n", kProgramName, kVersion);
   if (argc < 2) {
     std::printf("usage: drasil [format] [dir] [add filename]\n\n");

@@ -8,30 +8,16 @@
 #include <vector>
 
 #include "tests/support/media.h"
+#include "tests/support/output.h"
 #include "tests/support/process.h"
 
 namespace {
 
-std::string Record(int number, const std::string& text) {
-  return Le16(static_cast<int>(4 + text.size())) + Le16(number) + text;
-}
-
 const std::string kEnd = Bytes({0x00, 0x00});
 
-std::string EntryLine(const char* type, const std::string& name, size_t size) {
-  char line[100];
-  std::snprintf(line, sizeof line, " %s  %-18s:` %5zu Bytes\n", type, ("\"" + name + "\"").c_str(),
-                size);
-  return line;
-}
-
-std::string Banner(const std::string& input) {
-  return "\nVelkor ver. 1.6\n\nFile: " + input + "\n";
-}
-
 std::string TapeOutput(int attribute, const std::string& program, const std::string& extra = "") {
-  return Banner("tape.mzt") + "Directory of MZT:\n" +
-         EntryLine(attribute == 5 ? "RB " : "BTX", "PROG", program.size()) + extra +
+  return VelkorFileBanner("tape.mzt") + "Directory of MZT:\n" +
+         VelkorEntryLine(attribute == 5 ? "RB " : "BTX", "PROG", program.size()) + extra +
          "Length of data: " + std::to_string(program.size()) + " Bytes.\n\n";
 }
 
@@ -166,8 +152,8 @@ TEST(BasicListingRun, FromAQdImage) {
   RunResult run = RunProgram(VelkorExe(), {"-q", "disk.qd"}, dir.path());
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out, Banner("disk.qd") + "Directory of QD:\n" +
-                         EntryLine("RB ", "PROG", program.size()) +
+  EXPECT_EQ(run.out, VelkorFileBanner("disk.qd") + "Directory of QD:\n" +
+                         VelkorEntryLine("RB ", "PROG", program.size()) +
                          "Length of data: " + std::to_string(program.size()) + " Bytes.\n\n");
   const std::map<std::string, std::string> expected = {
       {"disk.qd", image},

@@ -26,11 +26,6 @@ BasicDialect Detect(const std::string& program) {
                             static_cast<uint32_t>(program.size()));
 }
 
-// A line record: length word, line number, then `text` with whatever end it carries.
-std::string Record(int number, const std::string& text) {
-  return Le16(static_cast<int>(4 + text.size())) + Le16(number) + text;
-}
-
 const std::string kEnd = Bytes({0x00, 0x00});
 // A first line that makes a program tape BASIC: 10 REM, ended by 0x0D.
 const std::string kTapeFirstLine = Record(10, Bytes({0x80, 0x0D}));

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "extractor/basic/scratch.h"
 #include "extractor/basic/tokens.h"
-#include "extractor/scratch.h"
 
 namespace {
 

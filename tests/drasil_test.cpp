@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/expect.h"
 #include "tests/support/media.h"
 #include "tests/support/process.h"
-#include "tests/support/qdrun.h"
 
 namespace {
 
@@ -454,14 +454,22 @@ TEST(DrasilAdd, DamagedImageIsReportedBeforeTheMzfFileIsOpened) {
     bool mzfPresent;
   };
   const Case cases[] = {
-      {"count beyond the files", "MZ700.QD", QdImage({kHello}, 4), true},
-      {"empty image", "MZ700.QD", "", true},
-      {"no sync anywhere", "MZ700.qd", Repeat(0xAA, 61455), true},
-      {"mark at 61452", "MZ700.QD", PlantedMark(61452), true},
-      {"mark behind the last byte", "MZ700.QD", PlantedMark(61455), true},
-      {"missing MZF file", "MZ700.qd", QdImage({kHello}, 5), false},
-      {"a block length that wraps the cursor", "MZ700.QD", wrapped, true},
-      {"a packer image with a file beyond 64 KiB", "MZ700.QD", beyond64k, true},
+      {.what = "count beyond the files", .imageName = "MZ700.QD",
+       .image = QdImage({kHello}, 4), .mzfPresent = true},
+      {.what = "empty image", .imageName = "MZ700.QD",
+       .image = "", .mzfPresent = true},
+      {.what = "no sync anywhere", .imageName = "MZ700.qd",
+       .image = Repeat(0xAA, 61455), .mzfPresent = true},
+      {.what = "mark at 61452", .imageName = "MZ700.QD",
+       .image = PlantedMark(61452), .mzfPresent = true},
+      {.what = "mark behind the last byte", .imageName = "MZ700.QD",
+       .image = PlantedMark(61455), .mzfPresent = true},
+      {.what = "missing MZF file", .imageName = "MZ700.qd",
+       .image = QdImage({kHello}, 5), .mzfPresent = false},
+      {.what = "a block length that wraps the cursor", .imageName = "MZ700.QD",
+       .image = wrapped, .mzfPresent = true},
+      {.what = "a packer image with a file beyond 64 KiB", .imageName = "MZ700.QD",
+       .image = beyond64k, .mzfPresent = true},
   };
   const std::string mzf = Mzf(1, "NEW", "n");
   for (const Case& c : cases) {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/expect.h"
 #include "tests/support/media.h"
 #include "tests/support/process.h"
-#include "tests/support/qdrun.h"
 
 namespace {
 
@@ -66,17 +66,6 @@ RunOptions Limit(long bytes) {
   RunOptions options;
   options.fileSizeLimit = bytes;
   return options;
-}
-
-std::string Record(int number, const std::string& text) {
-  return Le16(static_cast<int>(4 + text.size())) + Le16(number) + text;
-}
-
-std::string VelkorEntryLine(const char* type, const std::string& name, size_t size) {
-  char line[100];
-  std::snprintf(line, sizeof line, " %s  %-18s:` %5zu Bytes\n", type, ("\"" + name + "\"").c_str(),
-                size);
-  return line;
 }
 
 }  // namespace
@@ -131,7 +120,7 @@ TEST(FailedWrite, VelkorEveryOutputFile) {
     Lay(dir, c.before);
     RunResult run = RunProgram(VelkorExe(), {"-t", c.tapeName}, dir.path(), Limit(c.limit));
     ExpectRun(run, 0,
-              "\nVelkor ver. 1.6\n\nFile: " + c.tapeName + "\nDirectory of MZT:\n" +
+              VelkorFileBanner(c.tapeName) + "Directory of MZT:\n" +
                   VelkorEntryLine(c.type.c_str(), c.type == "OBJ" ? "DATA" : "PROG", c.size) +
                   c.messages + "Length of data: " + std::to_string(c.size) + " Bytes.\n\n");
     Files after = c.after;

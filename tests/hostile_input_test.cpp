@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/expect.h"
 #include "tests/support/media.h"
 #include "tests/support/process.h"
-#include "tests/support/qdrun.h"
 
 namespace {
 
@@ -20,7 +20,6 @@ using Files = std::map<std::string, std::string>;
 
 const std::string kDirectory = "<dir>";  // the input is a directory
 const std::string kInput = "hostile.bin";
-const std::string kVelkorBanner = "\nVelkor ver. 1.6\n\n";
 
 // --- The inputs -------------------------------------------------------------------------------
 
@@ -45,23 +44,12 @@ std::string SizesPastTheEnd() {
   return image;
 }
 
-std::string RamEntry(int attribute, const std::string& name, const std::string& data,
-                     int length = -1) {
-  std::string body = Repeat(0xEE, 3) + Bytes({attribute}) + Name17(name) + Repeat(0xEE, 2) +
-                     Le16(static_cast<int>(data.size())) + Le16(0x1200) + Le16(0x1200) +
-                     Repeat(0xEE, 41) + data;
-  return Le16(length < 0 ? static_cast<int>(body.size()) : length) + body;
-}
-
-std::string RamHeader() {
-  return Le16(0x4000) + Le16(0x0C00) + Repeat(0, 4) + Bytes({8, 9, 10, 11, 12, 13, 14, 15});
-}
-
 // A RAM-disk chain of two entries whose second one's length leads back to the first, 64 KiB on.
 std::string LoopingRamDisk() {
-  std::string first = RamEntry(1, "FIRST", "1");
+  std::string first = RamEntry({.attribute = 1, .name = "FIRST", .data = "1"});
   int second = 16 + static_cast<int>(first.size());
-  std::string back = RamEntry(2, "BACK", Bytes({0, 0}), 65536 - (second - 16) - 2);
+  std::string back = RamEntry({.attribute = 2, .name = "BACK", .data = Bytes({0, 0}),
+                               .length = 65536 - (second - 16) - 2});
   return RamHeader() + first + back;
 }
 
@@ -110,7 +98,7 @@ std::string NamesOnQd() {
 
 std::string NamesOnRamDisk() {
   std::string image = RamHeader();
-  for (const std::string& name : HostileNames()) image += RamEntry(2, name, kTinyProgram);
+  for (const std::string& name : HostileNames()) image += RamEntry({.attribute = 2, .name = name, .data = kTinyProgram});
   return image + Le16(0);
 }
 
@@ -341,7 +329,7 @@ std::vector<Hostile> HostileInputs() {
       {"a QD image counting 255 blocks", CountOf255(),
        {RomCheckEnd(5641, 61455)}, {Total(0)}, {Total(64165), 4},
        {0, listOf255}, {0, addNew + "file new.mzf not added, directory full\n"},
-       {0, addInput, true, true},
+       {.status = 0, .out = addInput, .whole = true, .writes = true},
        Pandrel(" 1: '  u CRC   u @  E0'   000008   0d0d  0d0d  0d0d\n", 8 + 84 + 0x0d0d)},
       {"a QD image whose sizes point past its end", SizesPastTheEnd(),
        {RomCheckEnd(5641, 99)}, {Total(65520), 3}, {Total(0)},
@@ -349,7 +337,7 @@ std::vector<Hostile> HostileInputs() {
        Pandrel(wrongSize, 8)},
       {"a RAM-disk chain looping back", LoopingRamDisk(),
        {ramTrailer, 4}, {Total(0)}, {Total(61166), 1},
-       {6, damagedDir}, {6, damagedAdd}, {0, addInput, true, true},
+       {6, damagedDir}, {6, damagedAdd}, {.status = 0, .out = addInput, .whole = true, .writes = true},
        Pandrel(" 1: '@           '        000008   eeee  01ee  4946\n", 8 + 84 + 0xeeee)},
       {"a BASIC program whose length words are 1", ones,
        {RomCheckEnd(20235, 65662)}, {Total(0), 1},
@@ -358,15 +346,15 @@ std::vector<Hostile> HostileInputs() {
        Pandrel(exceeds + " 1: 'ONES'                000008   fffe  1200  1200\n", 8 + 84 + 65534)},
       {"names of every byte value on a tape", NamesOnTape(),
        {RomCheckEnd(267, 3808)}, {Total(0), 1}, {Total(224), namesFiles},
-       {6, "DIRECTORY OF QD:\n" + damagedDir}, {6, damagedAdd}, {0, addInput, true, true},
+       {6, "DIRECTORY OF QD:\n" + damagedDir}, {6, damagedAdd}, {.status = 0, .out = addInput, .whole = true, .writes = true},
        Pandrel(" 1: '                 '   000008   0008  1200  1200\n", 8 + 84 + 8)},
       {"names of every byte value on a QD image", NamesOnQd(),
        {RomCheckEnd(5641, 61455)}, {Total(224), namesFiles}, {Total(69967), 4},
-       {0, "\"\nReady\n", false}, {0, addNew, true, true}, {0, addInput, true, true},
+       {.status = 0, .out = "\"\nReady\n", .whole = false}, {.status = 0, .out = addNew, .whole = true, .writes = true}, {.status = 0, .out = addInput, .whole = true, .writes = true},
        Pandrel(" 1: '  u8CRC   u @    '   000008   0403  0605  0807\n", 8 + 84 + 0x0403)},
       {"names of every byte value on a RAM disk", NamesOnRamDisk(),
        {ramTrailer, namesFiles}, {Total(0)}, {Total(61166), 1},
-       {6, "DIRECTORY OF QD:\n" + damagedDir}, {6, damagedAdd}, {0, addInput, true, true},
+       {6, "DIRECTORY OF QD:\n" + damagedDir}, {6, damagedAdd}, {.status = 0, .out = addInput, .whole = true, .writes = true},
        Pandrel(" 1: '@           '        000008   eeee  02ee  0201\n", 8 + 84 + 0xeeee)},
   };
 }

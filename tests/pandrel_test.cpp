@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/expect.h"
 #include "tests/support/media.h"
 #include "tests/support/process.h"
-#include "tests/support/qdrun.h"
 
 namespace {
 

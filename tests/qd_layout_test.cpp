@@ -7,8 +7,8 @@
 
 #include "formats/bytes.h"
 #include "formats/qd.h"
+#include "tests/support/expect.h"
 #include "tests/support/media.h"
-#include "tests/support/qdrun.h"
 
 namespace {
 
@@ -96,4 +96,41 @@ TEST(QdLayout, BlockCountGrowsByTwoInEightBits) {
   image[4] = 254;
   CountQdFile(image);
   EXPECT_EQ(image[4], 0);
+}
+
+TEST(QdLayout, StoredFilesAreFoundAgainBlockByBlock) {
+  const QdFile files[] = {DrasilStored(1, "FIRST", Counting(300)), DrasilStored(2, "NONE", ""),
+                          DrasilStored(5, "ABCDEFGHIJKLMNOPQ", "xyz", 0xC000, 0xC003)};
+  static uint8_t image[kQdImageSize];
+  LayOutEmptyQdImage(image);
+  image[kQdLastByte] = 0x00;
+  uint32_t at = kQdFirstFile;
+  for (const QdFile& file : files) {
+    QDHeaderStr header;
+    std::memcpy(&header, QdFileBlocks(file).substr(7, 64).data(), sizeof header);
+    uint16_t length = static_cast<uint16_t>(file.data.size());
+    uint8_t* data = StoreQdFile(image, at, &header, length);
+    ASSERT_EQ(data, image + at + 81);
+    std::memcpy(data, file.data.data(), length);
+    at += 84 + length;
+  }
+  EXPECT_EQ(FirstDifference(AsText(image, kQdImageSize),
+                            QdImage({files[0], files[1], files[2]})), "");
+
+  // Each file's two blocks, from their marks: type, length, payload, and where the next begins.
+  uint32_t block = kQdFirstFile;
+  for (const QdFile& file : files) {
+    QdBlock head = ReadQdBlock(image, block + 3);
+    EXPECT_EQ(head.type, kQdHeaderBlockType);
+    EXPECT_EQ(head.length, 64);
+    EXPECT_EQ(head.payload, block + 7);
+    EXPECT_EQ(QdHeaderIn(image + block), reinterpret_cast<const QDHeaderStr*>(image + block + 7));
+    QdBlock data = ReadQdBlock(image, QdBlockEnd(head) + 3);
+    EXPECT_EQ(QdBlockEnd(head), block + 74);
+    EXPECT_EQ(data.type, kQdDataBlockType);
+    EXPECT_EQ(data.length, file.data.size());
+    EXPECT_EQ(AsText(image + data.payload, data.length), file.data);
+    block = QdBlockEnd(data);
+  }
+  EXPECT_EQ(block, at);
 }

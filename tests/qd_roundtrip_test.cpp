@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/expect.h"
 #include "tests/support/media.h"
 #include "tests/support/process.h"
-#include "tests/support/qdrun.h"
 
 namespace {
 
@@ -50,8 +50,8 @@ void ExpectUnpacked(const TempDir& dir, const std::string& image) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,
-            "\nVelkor ver. 1.6\n\nFile: " + image +
-                "\nDirectory of QD:                         size load exec\n"
+            VelkorFileBanner(image) +
+                "Directory of QD:                         size load exec\n"
                 " OBJ  \"LOADER\"          :`   300 Bytes   012C 1200 1234\n"
                 " SYS  \"SYSTEM 1\"        :`  4007 Bytes   0FA7 C000 C003\n"
                 " OBJ  \"ABCDEFGHIJKLMNOPQ\":`    64 Bytes   0040 0000 0000\n"

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "tests/support/media.h"
+#include "tests/support/output.h"
 #include "tests/support/process.h"
 
 namespace {
 
-const std::string kBanner = "\nVelkor ver. 1.6\n\n";
 const std::string kMagic = Bytes({8, 9, 10, 11, 12, 13, 14, 15});
 
 RunResult Velkor(const TempDir& dir, const std::vector<std::string>& args) {
@@ -20,37 +20,9 @@ RunResult Velkor(const TempDir& dir, const std::vector<std::string>& args) {
   return result;
 }
 
-struct RamFile {
-  int attribute;
-  std::string name;
-  std::string data;
-  int load = 0x1200;
-  int exec = 0x1200;
-};
-
-// One entry: the length word, 3 unread bytes, attribute, name, 2 unread bytes, size, load, exec,
-// 41 unread bytes, then the data; the next entry follows at once.
-std::string RamEntry(const RamFile& file) {
-  std::string body = Repeat(0xEE, 3) + Bytes({file.attribute}) + Name17(file.name) + Repeat(0xEE, 2) +
-                     Le16(static_cast<int>(file.data.size())) + Le16(file.load) + Le16(file.exec) +
-                     Repeat(0xEE, 41) + file.data;
-  return Le16(static_cast<int>(body.size())) + body;
-}
-
-std::string RamDisk(int ramSize, int dataLength, const std::vector<RamFile>& files, bool ended = true) {
-  std::string image = Le16(ramSize) + Le16(dataLength) + Repeat(0, 4) + kMagic;
-  for (const RamFile& file : files) image += RamEntry(file);
-  if (ended) image += Le16(0);
-  return image;
-}
-
 std::string Trailer(int ramSize, int dataLength) {
   return "\nSize of RAM:    " + std::to_string(ramSize) + " Bytes.\nLength of data: " +
          std::to_string(dataLength) + " Bytes, Magic number: 08 09 0A 0B 0C 0D 0E 0F.\n";
-}
-
-std::string Written(int attribute, const std::string& name, const std::string& data, int load, int exec) {
-  return MzfHeader(attribute, name, static_cast<int>(data.size()), load, exec) + data;
 }
 
 std::string Hex(int value, int digits) {
@@ -59,25 +31,13 @@ std::string Hex(int value, int digits) {
   return text;
 }
 
-int Bits(const std::string& bytes) {
-  int bits = 0;
-  for (unsigned char c : bytes) bits += __builtin_popcount(c);
-  return bits;
-}
-
-// A ROM-disk image with both checks right.
-std::string RomDisk(const std::string& program, int load, int exec) {
-  std::string head = Le16(static_cast<int>(program.size())) + Le16(load) + Le16(exec) + Le16(Bits(program));
-  return head + Bytes({Bits(head)}) + program;
-}
-
 }  // namespace
 
 TEST(VelkorRamDisk, AnEmptyDiskPrintsHeaderAndTrailer) {
   TempDir dir;
   dir.Write("ram.bin", RamDisk(0x4000, 0x0C00, {}));
   RunResult run = Velkor(dir, {"ram.bin"});
-  EXPECT_EQ(run.out, kBanner + "File: ram.bin\nDirectory of RAM:  13kB free.\n" + Trailer(16384, 3072) + "\n");
+  EXPECT_EQ(run.out, kVelkorBanner + "File: ram.bin\nDirectory of RAM:  13kB free.\n" + Trailer(16384, 3072) + "\n");
   EXPECT_EQ(dir.Files().size(), 1u);
 }
 
@@ -107,7 +67,7 @@ TEST(VelkorRamDisk, ListsAndExtractsEveryEntryWithColumnsInModesOneAndTwo) {
     TempDir dir;
     dir.Write("ram.bin", image);
     RunResult run = Velkor(dir, {sw, "ram.bin"});
-    EXPECT_EQ(run.out, kBanner +
+    EXPECT_EQ(run.out, kVelkorBanner +
                            "File: ram.bin\n"
                            "Directory of RAM:  31kB free.            size load exec\n"
                            " OBJ  \"CODE\"            :`     3 Bytes   0003 D000 D002\n"
@@ -132,7 +92,7 @@ TEST(VelkorRamDisk, AChainWithoutItsZeroEndsAtTheEndOfTheFile) {
     if (cut == 1) image += "\x05";
     dir.Write("ram.bin", image);
     RunResult run = Velkor(dir, {"ram.bin"});
-    EXPECT_EQ(run.out, kBanner +
+    EXPECT_EQ(run.out, kVelkorBanner +
                            "File: ram.bin\n"
                            "Directory of RAM:  13kB free.\n"
                            " OBJ  \"ONE\"             :`     1 Bytes\n"
@@ -149,7 +109,7 @@ TEST(VelkorRamDisk, AnEntryCutShortReadsItsMissingBytesAsZero) {
                       Bytes({1}) + "AB";
   dir.Write("ram.bin", image);
   RunResult run = Velkor(dir, {"-v", "ram.bin"});
-  EXPECT_EQ(run.out, kBanner +
+  EXPECT_EQ(run.out, kVelkorBanner +
                          "File: ram.bin\n"
                          "Directory of RAM:  16kB free.            size load exec\n"
                          " OBJ  \"AB\"              :`     0 Bytes   0000 0000 0000\n" +
@@ -226,7 +186,7 @@ TEST(VelkorRomDisk, ReportsBothChecks) {
     TempDir dir;
     dir.Write("rom.bin", c.image);
     RunResult run = Velkor(dir, {"rom.bin"});
-    EXPECT_EQ(run.out, kBanner + "File: rom.bin\n" + c.expected + "\n") << c.name;
+    EXPECT_EQ(run.out, kVelkorBanner + "File: rom.bin\n" + c.expected + "\n") << c.name;
     EXPECT_EQ(dir.Files().size(), 1u) << c.name;  // nothing extracted
   }
 }

@@ -6,24 +6,18 @@
 #include <vector>
 
 #include "tests/support/media.h"
+#include "tests/support/output.h"
 #include "tests/support/process.h"
 
 namespace {
 
 using Files = std::map<std::string, std::string>;
 
-const std::string kBanner = "\nVelkor ver. 1.6\n\n";
 
 RunResult Velkor(const TempDir& dir, const std::vector<std::string>& args) {
   RunResult result = RunProgram(VelkorExe(), args, dir.path());
   EXPECT_EQ(result.err, "");
   return result;
-}
-
-// The MZF file that Velkor writes for an entry: a fresh header (zero comment) and the data.
-std::string Written(int attribute, const std::string& name17, const std::string& data, int load,
-                    int exec) {
-  return MzfHeader(attribute, name17, static_cast<int>(data.size()), load, exec) + data;
 }
 
 std::string Data(size_t size, int seed) {
@@ -38,7 +32,7 @@ TEST(VelkorCommandLine, NoArgumentsPrintsOnlyTheBanner) {
   TempDir dir;
   RunResult run = Velkor(dir, {});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, kBanner);
+  EXPECT_EQ(run.out, kVelkorBanner);
   EXPECT_TRUE(dir.Files().empty());
 }
 
@@ -46,7 +40,7 @@ TEST(VelkorCommandLine, ASingleArgumentIsAlwaysAFileName) {
   TempDir dir;
   RunResult run = Velkor(dir, {"-q"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, kBanner + "ERROR: File '-q' not found!\n");
+  EXPECT_EQ(run.out, kVelkorBanner + "ERROR: File '-q' not found!\n");
 }
 
 TEST(VelkorCommandLine, AnUnknownSwitchIsAFileNameAndLeavesModeZero) {
@@ -55,7 +49,7 @@ TEST(VelkorCommandLine, AnUnknownSwitchIsAFileNameAndLeavesModeZero) {
   dir.Write("rom.bin", Bytes({0, 0, 0x00, 0x12, 0x34, 0x12, 0, 0, 7}));  // head bits: 2+3+2 = 7
   RunResult run = Velkor(dir, {"-x", "rom.bin"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, kBanner + "ERROR: File '-x' not found!\n" +
+  EXPECT_EQ(run.out, kVelkorBanner + "ERROR: File '-x' not found!\n" +
                          "File: rom.bin\n"
                          "RomDisk size: 0000 - 0 Bytes\n"
                          "        load: 1200\n"
@@ -74,7 +68,7 @@ TEST(VelkorCommandLine, MissingFilesAndDirectoriesAreReportedAndSkipped) {
   RunResult run = Velkor(dir, {"-q", "missing.qd", "empty.qd", "folder", "empty.qd"});
   EXPECT_EQ(run.status, 0);
   const std::string listing = "File: empty.qd\nDirectory of QD:\nLength of data: 0 Bytes.\n\n";
-  EXPECT_EQ(run.out, kBanner + "ERROR: File 'missing.qd' not found!\n" + listing +
+  EXPECT_EQ(run.out, kVelkorBanner + "ERROR: File 'missing.qd' not found!\n" + listing +
                          "ERROR: File 'folder' not found!\n" + listing);
   EXPECT_EQ(dir.Files().size(), 2u);  // nothing written
 }
@@ -86,7 +80,7 @@ TEST(VelkorQd, ListsAndExtractsEveryFileOfAnImage) {
   dir.Write("disk.qd", QdImage({{1, "HELLO", code, 0x1200, 0x1234}, {2, "PROG", basic, 0x6BCF, 0}}));
   RunResult run = Velkor(dir, {"-q", "disk.qd"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, kBanner +
+  EXPECT_EQ(run.out, kVelkorBanner +
                          "File: disk.qd\n"
                          "Directory of QD:\n"
                          " OBJ  \"HELLO\"           :`   300 Bytes\n"
@@ -104,7 +98,7 @@ TEST(VelkorQd, ColumnsShowSizeLoadAndExec) {
   TempDir dir;
   dir.Write("disk.qd", QdImage({{1, "A", Data(0x1A, 0), 0xC000, 0xC0DE}}));
   RunResult run = Velkor(dir, {"-Q", "disk.qd"});
-  EXPECT_EQ(run.out, kBanner +
+  EXPECT_EQ(run.out, kVelkorBanner +
                          "File: disk.qd\n"
                          "Directory of QD:                         size load exec\n"
                          " OBJ  \"A\"               :`    26 Bytes   001A C000 C0DE\n"
@@ -134,7 +128,7 @@ TEST(VelkorQd, TheBlockCountDecidesHowManyFilesAreRead) {
     TempDir dir;
     dir.Write("disk.qd", QdImage(files, c.blocks));
     RunResult run = Velkor(dir, {"-q", "disk.qd"});
-    std::string expected = kBanner + "File: disk.qd\nDirectory of QD:\n";
+    std::string expected = kVelkorBanner + "File: disk.qd\nDirectory of QD:\n";
     for (const std::string& name : c.listed) {
       int size = name == "ONE" ? 10 : name == "TWO" ? 20 : 31;
       std::string quoted = "\"" + name + "\"";
@@ -158,7 +152,7 @@ TEST(VelkorQd, FillAtAnEvenOffsetReadsAsOneMoreEntry) {
   TempDir dir;
   dir.Write("disk.qd", QdImage({{1, "ONE", Data(10, 1)}}, 4));
   RunResult run = Velkor(dir, {"-q", "disk.qd"});
-  EXPECT_EQ(run.out, kBanner +
+  EXPECT_EQ(run.out, kVelkorBanner +
                          "File: disk.qd\n"
                          "Directory of QD:\n"
                          " OBJ  \"ONE\"             :`    10 Bytes\n"
@@ -172,7 +166,7 @@ TEST(VelkorQd, AHeadShorterThanEightBytesCountsNoBlocks) {
     TempDir dir;
     dir.Write("short.qd", image);
     RunResult run = Velkor(dir, {"-q", "short.qd"});
-    EXPECT_EQ(run.out, kBanner + "File: short.qd\nDirectory of QD:\nLength of data: 0 Bytes.\n\n");
+    EXPECT_EQ(run.out, kVelkorBanner + "File: short.qd\nDirectory of QD:\nLength of data: 0 Bytes.\n\n");
   }
 }
 
@@ -180,7 +174,7 @@ TEST(VelkorQd, AnEntryOfSizeZeroGivesAHeaderOnlyFile) {
   TempDir dir;
   dir.Write("disk.qd", QdImage({{2, "NIL", ""}, {1, "NEXT", "xyz"}}));
   RunResult run = Velkor(dir, {"-q", "disk.qd"});
-  EXPECT_EQ(run.out, kBanner +
+  EXPECT_EQ(run.out, kVelkorBanner +
                          "File: disk.qd\n"
                          "Directory of QD:\n"
                          " BTX  \"NIL\"             :`     0 Bytes\n"
@@ -212,7 +206,7 @@ TEST(VelkorQd, OffsetsWrapAt64KiB) {
   TempDir dir;
   dir.Write("big.qd", image);
   RunResult run = Velkor(dir, {"-Q", "big.qd"});
-  EXPECT_EQ(run.out, kBanner +
+  EXPECT_EQ(run.out, kVelkorBanner +
                          "File: big.qd\n"
                          "Directory of QD:                         size load exec\n"
                          " OBJ  \"BIG\"             :` 65000 Bytes   FDE8 1200 1200\n"
@@ -232,7 +226,7 @@ TEST(VelkorNames, SeventeenCharactersAndSharpLowerCase) {
   QdFile seventeen{1, "ABCDEFGHIJKLMNOPQ", "1", 0x1234, 0x5678};
   dir.Write("disk.qd", QdImage({seventeen, {6, sharpHello, "2"}}));
   RunResult run = Velkor(dir, {"-Q", "disk.qd"});
-  EXPECT_EQ(run.out, kBanner +
+  EXPECT_EQ(run.out, kVelkorBanner +
                          "File: disk.qd\n"
                          "Directory of QD:                         size load exec\n"
                          " OBJ  \"ABCDEFGHIJKLMNOPQ\":`     1 Bytes   0001 1234 5678\n"
@@ -284,7 +278,7 @@ TEST(VelkorNames, TypeNamesAboveFourteenPrintNothing) {
   TempDir dir;
   dir.Write("disk.qd", QdImage({{14, "Q", ""}, {15, "R", ""}, {255, "S", ""}}));
   RunResult run = Velkor(dir, {"-q", "disk.qd"});
-  EXPECT_EQ(run.out, kBanner +
+  EXPECT_EQ(run.out, kVelkorBanner +
                          "File: disk.qd\n"
                          "Directory of QD:\n"
                          " ???  \"Q\"               :`     0 Bytes\n"
@@ -301,7 +295,7 @@ TEST(VelkorMzt, ListsEveryFileUpToAShortTrailingPiece) {
                             Repeat(0x33, 72));
   RunResult run = Velkor(dir, {"-T", "tape.mzt"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, kBanner +
+  EXPECT_EQ(run.out, kVelkorBanner +
                          "File: tape.mzt\n"
                          "Directory of MZT:                         size load exec\n"
                          " OBJ  \"FIRST\"           :`   100 Bytes    0064 1200 1300\n"
@@ -352,7 +346,7 @@ TEST(VelkorCapacity, FiftyEntriesInAllOverEveryInput) {
   qd.Write("tape.mzt", tape);
   qd.Write("disk.qd", QdImage(files));
   RunResult mixed = Velkor(qd, {"-q", "disk.qd", "disk.qd"});
-  std::string expected = kBanner + "File: disk.qd\nDirectory of QD:\n";
+  std::string expected = kVelkorBanner + "File: disk.qd\nDirectory of QD:\n";
   for (int i = 0; i < 30; ++i) {
     char line[80];
     std::snprintf(line, sizeof line, " OBJ  %-18s:`     3 Bytes\n", ("\"Q" + std::to_string(i) + "\"").c_str());
@@ -396,7 +390,7 @@ TEST(VelkorOutput, AFileThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
   dir.MakeDir("blocked.mzf");
   RunResult run = Velkor(dir, {"-t", "tape.mzt"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, kBanner +
+  EXPECT_EQ(run.out, kVelkorBanner +
                          "File: tape.mzt\n"
                          "Directory of MZT:\n"
                          " BTX  \"BLOCKED\"         :`     2 Bytes\n"
@@ -431,7 +425,7 @@ TEST(VelkorOutput, AnOutputNeverReplacesAnInputFile) {
   dir.Write("hello.mzf", tape);
   RunResult run = Velkor(dir, {"-t", "hello.mzf"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, kBanner +
+  EXPECT_EQ(run.out, kVelkorBanner +
                          "File: hello.mzf\n"
                          "Directory of MZT:\n"
                          " BTX  \"HELLO\"           :`     8 Bytes\n"

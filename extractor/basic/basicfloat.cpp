@@ -197,3 +197,15 @@ char* WriteDecimalDigits(uint64_t value, char* text) {
   while (count > 0) *text++ = digits[--count];
   return text;
 }
+
+char* WriteHexDigits(uint32_t value, int minDigits, char* text) {
+  static const char kHexDigits[] = "0123456789abcdef";
+  char digits[8];
+  int count = 0;
+  do {
+    digits[count++] = kHexDigits[value & 0x0F];
+    value >>= 4;
+  } while (value != 0 || count < minDigits);
+  while (count > 0) *text++ = digits[--count];
+  return text;
+}

@@ -16,3 +16,7 @@ char* FormatBasicFloat(const uint8_t* bytes, char* text);
 // The decimal digits of `value`, without leading zeros, written from `text` on (no end zero).
 // Returns the position behind the last digit.
 char* WriteDecimalDigits(uint64_t value, char* text);
+
+// The lower-case hexadecimal digits of `value`, at least `minDigits` of them (leading zeros fill
+// up to that), written from `text` on (no end zero). Returns the position behind the last digit.
+char* WriteHexDigits(uint32_t value, int minDigits, char* text);

@@ -11,13 +11,10 @@
 // marker, then ends the line.
 #include "extractor/basic/listing.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "extractor/basic/basicfloat.h"
-#include "extractor/scratch.h"
 #include "formats/sharp.h"
-#include "hostio/outfile.h"
 
 namespace {
 
@@ -101,15 +98,7 @@ size_t FormatDecimal(uint32_t value, char* piece) {
 
 // Lower-case hexadecimal without leading zeros ("%x").
 size_t FormatHex(uint32_t value, char* piece) {
-  static const char kHex[] = "0123456789abcdef";
-  char digits[8];
-  size_t count = 0;
-  do {
-    digits[count++] = kHex[value & 0x0F];
-    value >>= 4;
-  } while (value != 0);
-  for (size_t i = 0; i < count; ++i) piece[i] = digits[count - 1 - i];
-  return count;
+  return static_cast<size_t>(WriteHexDigits(value, 1, piece) - piece);
 }
 
 size_t ListFloat(ListingWriter* w, size_t at) {
@@ -141,9 +130,7 @@ size_t ListInteger(ListingWriter* w, size_t at, bool hex) {
 // "?%02x?": a control byte the line cannot hold; it ends the line.
 size_t ListControlByte(ListingWriter* w, uint8_t b) {
   char piece[4] = {'?', 0, 0, '?'};
-  static const char kHex[] = "0123456789abcdef";
-  piece[1] = kHex[b >> 4];
-  piece[2] = kHex[b & 0x0F];
+  WriteHexDigits(b, 2, piece + 1);
   AppendText(w, piece, sizeof piece);
   return kLineComplete;
 }
@@ -219,10 +206,6 @@ void ListLine(ListingWriter* w, size_t record) {
   AppendText(w, "\r\n", 2);
 }
 
-void WriteToOutput(void* context, const char* text, size_t size) {
-  WriteOutput(static_cast<OutputFile*>(context), text, size);
-}
-
 }  // namespace
 
 BasicDialect DetectBasicDialect(const uint8_t* program, uint32_t length) {
@@ -256,18 +239,4 @@ void ListBasicProgram(const uint8_t* program, uint32_t length, ListingSink sink,
     recordLength = WordAt(program, length, record);
   }
   Flush(w);
-}
-
-void WriteBasicListing(const char* baseName, const uint8_t* program, uint32_t length) {
-  // The name first: the token lookups reuse the scratch text that holds the base name.
-  char fileName[kScratchTextSize + 8];
-  int nameLength = std::snprintf(fileName, sizeof fileName, "%s.bas", baseName);
-  bool written = nameLength >= 0 && static_cast<size_t>(nameLength) < sizeof fileName;
-  OutputFile out;
-  if (written) written = OpenOutput(&out, fileName);
-  if (written) {
-    ListBasicProgram(program, length, WriteToOutput, &out);
-    written = CommitOutput(&out, false);
-  }
-  if (!written) std::printf("ERROR: Cannot write file '%s'!\n", fileName);
 }

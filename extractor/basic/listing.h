@@ -1,14 +1,11 @@
-// The BASIC listing writer: base.bas, one text line per program line, lines ending in CR LF.
+// The BASIC listing writer: the text of base.bas, one line per program line, lines ending in
+// CR LF. It produces bytes only; the extractor writes them into the file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "extractor/basic/tokens.h"
-
-// Creates "<baseName>.bas" and writes the listing of the `length` program bytes. Prints
-// "ERROR: Cannot write file '%s'!" when the file cannot be written.
-void WriteBasicListing(const char* baseName, const uint8_t* program, uint32_t length);
 
 // Receives the listing text in pieces, in order; a line may be split over several pieces.
 typedef void (*ListingSink)(void* context, const char* text, size_t size);

@@ -1,6 +1,7 @@
 #include "extractor/basic/tokens.h"
 
-#include "extractor/scratch.h"
+#include "extractor/basic/basicfloat.h"
+#include "extractor/basic/scratch.h"
 
 namespace {
 
@@ -156,14 +157,12 @@ constexpr uint8_t kGraphicsFunctionPrefix = 0xFF;
 
 // The text for an unassigned code, "<label>xx?" with two lower-case hex digits, in ScratchText.
 const char* UnassignedCode(const char* label, uint8_t code) {
-  static const char kHex[] = "0123456789abcdef";
   int length = 0;
   while (label[length] != '\0') {
     ScratchText[length] = label[length];
     ++length;
   }
-  ScratchText[length] = kHex[code >> 4];
-  ScratchText[length + 1] = kHex[code & 0x0F];
+  WriteHexDigits(code, 2, ScratchText + length);
   ScratchText[length + 2] = '?';
   ScratchText[length + 3] = '\0';
   return ScratchText;

@@ -59,3 +59,74 @@ std::string QdImage(const std::vector<QdFile>& files, int blocks) {
   image[4] = static_cast<char>(blocks < 0 ? 2 * files.size() : static_cast<size_t>(blocks));
   return image;
 }
+
+QdFile DrasilStored(int attribute, const std::string& name, const std::string& data, int load,
+                    int exec, const std::string& comment) {
+  QdFile file{attribute, name, data, load, exec};
+  std::string field = comment.substr(0, 38);
+  file.comment = field + Repeat(0, 38 - field.size());
+  return file;
+}
+
+QdFile PandrelStored(int attribute, const std::string& name, const std::string& data, int load,
+                     int exec, const std::string& comment) {
+  QdFile file = DrasilStored(attribute, name, data, load, exec, comment);
+  file.unknown = "\r\r";
+  return file;
+}
+
+std::string PandrelImage(const std::vector<QdFile>& files) {
+  std::string image = EmptyQdImage();
+  image[61454] = '\xFF';
+  image += Repeat(0xFF, kPackerImageSize - kQdToolImageSize);
+  size_t pos = 8;
+  for (const QdFile& file : files) {
+    std::string stored = QdFileBlocks(file);
+    size_t end = pos + stored.size();
+    if (end >= kPackerImageSize) image.resize(end + 2, '\xFF');
+    image.replace(pos, stored.size(), stored);
+    pos += stored.size();
+  }
+  image[4] = static_cast<char>(2 * files.size());
+  return image;
+}
+
+std::string RamHeader(int ramSize, int dataLength) {
+  return Le16(ramSize) + Le16(dataLength) + Repeat(0, 4) + Bytes({8, 9, 10, 11, 12, 13, 14, 15});
+}
+
+std::string RamEntry(const RamFile& file, int unread) {
+  std::string body = Repeat(unread, 3) + Bytes({file.attribute}) + Name17(file.name) +
+                     Repeat(unread, 2) + Le16(static_cast<int>(file.data.size())) +
+                     Le16(file.load) + Le16(file.exec) + Repeat(unread, 41) + file.data;
+  return Le16(file.length < 0 ? static_cast<int>(body.size()) : file.length) + body;
+}
+
+std::string RamDisk(int ramSize, int dataLength, const std::vector<RamFile>& files, bool ended,
+                    int unread) {
+  std::string image = RamHeader(ramSize, dataLength);
+  for (const RamFile& file : files) image += RamEntry(file, unread);
+  if (ended) image += Le16(0);
+  return image;
+}
+
+int Bits(const std::string& bytes) {
+  int bits = 0;
+  for (unsigned char c : bytes) bits += __builtin_popcount(c);
+  return bits;
+}
+
+std::string Written(int attribute, const std::string& name, const std::string& data, int load,
+                    int exec) {
+  return MzfHeader(attribute, name, static_cast<int>(data.size()), load, exec) + data;
+}
+
+std::string RomDisk(const std::string& program, int load, int exec) {
+  std::string head = Le16(static_cast<int>(program.size())) + Le16(load) + Le16(exec) +
+                     Le16(Bits(program));
+  return head + Bytes({Bits(head)}) + program;
+}
+
+std::string Record(int number, const std::string& text) {
+  return Le16(static_cast<int>(4 + text.size())) + Le16(number) + text;
+}

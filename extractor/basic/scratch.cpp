@@ -1,0 +1,3 @@
+#include "extractor/basic/scratch.h"
+
+char ScratchText[kScratchTextSize];

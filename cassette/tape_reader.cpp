@@ -48,12 +48,15 @@ int Classify(const TapeStream* s, double period) {
   return period < 0.5 * (s->shortFrames + s->longFrames) * u ? kPulseShort : kPulseLong;
 }
 
-// A pulse is high for about half its length, then low (the other way round when inverted);
-// filters and offsets skew that share, but an edge that moved or went missing leaves one half far
-// shorter than the other.
-bool HalvesFit(const TapeStream* s, double start, double period) {
-  double share = (s->middle - start) / period;
-  return share > 0.25 && share < 0.75;
+// A pulse's first half is about as long as its kind says (464 or 240 us at nominal speed);
+// filters and offsets skew it, but one that is nearer the other kind's means that an edge moved
+// or went missing, and the pulse's bit is in doubt.
+bool HalvesFit(const TapeStream* s, int kind, double start, double period) {
+  double first = s->middle - start;
+  if (first <= 0 || first >= period) return false;
+  double us = s->unit * s->shortFrames / kShortPulseUs;  // frames per microsecond, at this speed
+  if (kind == kPulseShort) return first < 0.85 * kLongHighUs * us;
+  return first > 1.15 * kShortHighUs * us;
 }
 
 // The speed: set from a run of short pulses while searching (the gaps), then followed pulse by
@@ -388,7 +391,7 @@ void TakeEdge(TapeStream* s, double frame) {
   s->lastFrame = static_cast<uint64_t>(frame);
   int kind = Classify(s, period);
   TrackSpeed(s, period, kind);
-  if (kind != kPulseBad && s->state == kInCopy && !HalvesFit(s, start, period)) {
+  if (kind != kPulseBad && s->state == kInCopy && !HalvesFit(s, kind, start, period)) {
     kind |= kPulseDoubt;
   }
   if (s->state == kSeekMark) {

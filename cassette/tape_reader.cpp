@@ -410,9 +410,10 @@ void FinishStream(TapeStream* s, uint64_t endFrame) {
     if (s->headerDone) ReportNoBody(s, kBlockCut, endFrame);
     return;
   }
+  bool partial = s->state == kInCopy && (s->block.length == 0 || s->pulseCount < s->block.length * 9);
   if (s->state == kInCopy) ParseCopy(s, s->pulseCount);
-  // Cut short: the pulses went on up to the end of the recording.
-  bool cut = s->lastFrame + static_cast<uint64_t>(50 * s->longFrames) >= endFrame;
+  // Cut short: the copy being read had not got all its pulses, and they went on up to the end.
+  bool cut = partial && s->lastFrame + static_cast<uint64_t>(50 * s->longFrames) >= endFrame;
   SeekAgain(s, 0);
   bool passed = s->block.pass[0] || (s->block.copies == 2 && s->block.pass[1]);
   if (!cut || passed) {

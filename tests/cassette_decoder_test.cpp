@@ -145,6 +145,16 @@ const SignalCase kSignalCases[] = {
      Clean(8000, kFast, false, [](Samples* s, uint32_t r) { LowPass(s, r, 3000); }), false, 1.0},
     {"white noise 10 dB SNR",
      Clean(44100, kFast, false, [](Samples* s, uint32_t) { AddNoise(s, 10, 3); }), false, 1.0},
+    {"white noise 10 dB SNR at 11025 Hz",
+     Clean(11025, kFast, false, [](Samples* s, uint32_t) { AddNoise(s, 10, 5); }), false, 1.0},
+    {"conventional, 10 dB SNR, wow and flutter",
+     [](const std::vector<TapeTestFile>& files) {
+       Samples encoded = EncodeFiles(files, 44100, kConventional);
+       Recording r{Warp(encoded, 44100, 22050, 1.0, 0.03, 1.0, 0.01, 10.0), 22050};
+       AddNoise(&r.frames, 10, 6);
+       return r;
+     },
+     false, 1.0},
     {"white noise 10 dB SNR at 22050 Hz, inverted",
      Clean(22050, kFast, true, [](Samples* s, uint32_t) { AddNoise(s, 10, 4); }), true, 1.0},
     {"mains hum 50 Hz",

@@ -11,7 +11,6 @@ constexpr double kLowPassHz = 5000.0;
 constexpr double kHighPassHz = 150.0;
 constexpr float kHysteresisShare = 0.2f;  // of the pulses' height
 constexpr float kLevelFloor = 1e-5f;
-constexpr double kClickUs = 100.0;         // no half pulse is this short
 constexpr double kDropAfterUs = 3000.0;   // no half pulse is this long
 
 }  // namespace
@@ -72,7 +71,10 @@ void StartFrontEnd(TapeFrontEnd* front, uint32_t sampleRate, TapeStream* rising,
   front->env = kLevelFloor;
   front->hyst = kLevelFloor * kHysteresisShare;
   front->maxHalf = static_cast<uint32_t>(kDropAfterUs * rate / 1e6);
-  front->minHalf = kClickUs * rate / 1e6;
+  // No half pulse is shorter than this: two flips closer together are a click. At the lowest
+  // rates a short pulse's half may be one sample only, and noise moves its edges by a fraction.
+  double clickUs = sampleRate < 10000 ? 60.0 : 100.0;
+  front->minHalf = clickUs * rate / 1e6;
   front->rising = rising;
   front->falling = falling;
 }

@@ -20,6 +20,8 @@ constexpr uint32_t kGapShorts = 400;      // more than that: a gap, no second co
 constexpr uint32_t kSpeedRun = 32;        // short pulses in a row that set the speed
 constexpr double kSlowest = 1.40;         // pulse length against nominal, at most
 constexpr double kFastest = 0.70;
+constexpr double kDoubtfulShare = 0.15;   // this near the middle, a pulse's length says little
+constexpr uint32_t kEdgeDoubt = 2;        // bytes next to where a copy lost its sync
 
 bool Passes(int use) { return use <= kBlockCombined; }
 
@@ -42,18 +44,26 @@ bool ReadByte(const uint8_t* pulses, uint8_t* value) {
   return true;
 }
 
+// Long or short against the middle of the two lengths; one close to the middle is in doubt.
 int Classify(const TapeStream* s, double period) {
   double u = s->unit;
   if (period < 0.35 * s->shortFrames * u || period > 2.0 * s->longFrames * u) return kPulseBad;
-  return period < 0.5 * (s->shortFrames + s->longFrames) * u ? kPulseShort : kPulseLong;
+  double middle = 0.5 * (s->shortFrames + s->longFrames) * u;
+  int kind = period < middle ? kPulseShort : kPulseLong;
+  // Edges fall on samples: half a sample of the zone goes for that.
+  if (std::fabs(period - middle) < kDoubtfulShare * middle - 0.5) kind |= kPulseDoubt;
+  return kind;
 }
 
-// A pulse is high for about half its length, then low (the other way round when inverted);
-// filters and offsets skew that share, but an edge that moved or went missing leaves one half far
-// shorter than the other.
-bool HalvesFit(const TapeStream* s, double start, double period) {
-  double share = (s->middle - start) / period;
-  return share > 0.25 && share < 0.75;
+// A pulse's first half is about as long as its kind says (464 or 240 us at nominal speed);
+// filters and offsets skew it, but one that is nearer the other kind's means that an edge moved
+// or went missing, and the pulse's bit is in doubt.
+bool HalvesFit(const TapeStream* s, int kind, double start, double period) {
+  double first = s->middle - start;
+  if (first <= 0 || first >= period) return false;
+  double us = s->unit * s->shortFrames / kShortPulseUs;  // frames per microsecond, at this speed
+  if (kind == kPulseShort) return first < 0.85 * kLongHighUs * us;
+  return first > 1.15 * kShortHighUs * us;
 }
 
 // The speed: set from a run of short pulses while searching (the gaps), then followed pulse by
@@ -161,16 +171,21 @@ void ParseCopy(TapeStream* s, uint32_t stored) {
     if (!ReadByte(s->pulses + from, &bytes[first])) break;
     good[first++] = 1;
   }
-  for (uint32_t k = 0; k < length - first && (k + 1) * 9 + first * 9 <= anchor; ++k) {
-    uint32_t at = length - 1 - k;
-    uint32_t from = anchor - (k + 1) * 9;
-    if (!ReadByte(s->pulses + from, &bytes[at])) break;
-    good[at] = 1;
+  uint32_t last = length;  // the first byte read backward
+  while (last > first && (length - last + 1) * 9 <= anchor) {
+    uint32_t from = anchor - (length - last + 1) * 9;
+    if (!ReadByte(s->pulses + from, &bytes[last - 1])) break;
+    good[--last] = 1;
+  }
+  // The bytes next to where the copy lost its sync may hold a pulse the loss bent.
+  if (first < last) {
+    for (uint32_t i = 0; i < kEdgeDoubt && first > i; ++i) good[first - 1 - i] = 0;
+    for (uint32_t i = 0; i < kEdgeDoubt && last + i < length; ++i) good[last + i] = 0;
   }
   b->goodFirst[c] = first;
   // Whole: every byte in sync, the check holding, and no short pulse after the check.
   uint32_t end = length * 9;
-  bool closed = stored == end || (stored > end && s->pulses[end] != kPulseShort);
+  bool closed = stored == end || (stored > end && (s->pulses[end] & ~kPulseDoubt) != kPulseShort);
   b->pass[c] = first == length && closed && CheckHolds(bytes, length);
   if (b->pass[c]) MeasureSpeed(s, bytes, length);
   b->problem[c] = static_cast<uint64_t>(s->faulted ? s->fault : s->copyStart);
@@ -387,8 +402,9 @@ void TakeEdge(TapeStream* s, double frame) {
   s->lastEdge = frame;
   s->lastFrame = static_cast<uint64_t>(frame);
   int kind = Classify(s, period);
-  TrackSpeed(s, period, kind);
-  if (kind != kPulseBad && s->state == kInCopy && !HalvesFit(s, start, period)) {
+  if (s->state != kInCopy) kind &= ~kPulseDoubt;
+  TrackSpeed(s, period, kind & ~kPulseDoubt);
+  if (kind != kPulseBad && s->state == kInCopy && !HalvesFit(s, kind & kPulseLong, start, period)) {
     kind |= kPulseDoubt;
   }
   if (s->state == kSeekMark) {
@@ -407,9 +423,10 @@ void FinishStream(TapeStream* s, uint64_t endFrame) {
     if (s->headerDone) ReportNoBody(s, kBlockCut, endFrame);
     return;
   }
+  bool partial = s->state == kInCopy && (s->block.length == 0 || s->pulseCount < s->block.length * 9);
   if (s->state == kInCopy) ParseCopy(s, s->pulseCount);
-  // Cut short: the pulses went on up to the end of the recording.
-  bool cut = s->lastFrame + static_cast<uint64_t>(50 * s->longFrames) >= endFrame;
+  // Cut short: the copy being read had not got all its pulses, and they went on up to the end.
+  bool cut = partial && s->lastFrame + static_cast<uint64_t>(50 * s->longFrames) >= endFrame;
   SeekAgain(s, 0);
   bool passed = s->block.pass[0] || (s->block.copies == 2 && s->block.pass[1]);
   if (!cut || passed) {

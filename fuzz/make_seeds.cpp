@@ -130,5 +130,15 @@ int main(int argc, char** argv) {
   };
   index = 0;
   for (const std::string& constant : constants) Seed("fuzz_float", "c" + std::to_string(index++), constant);
+
+  // Tape decoder: a header and body recorded in both forms and then damaged, and raw samples.
+  const std::string tapeHeader = MzfHeader(1, "TAPE", 24, 0x1200, 0x1200);
+  const std::string tapeBody = Repeat(0xA5, 12) + Repeat(0x00, 12);
+  Seed("fuzz_tape_decoder", "fast", Bytes({1, 0}) + tapeHeader + tapeBody);
+  Seed("fuzz_tape_decoder", "two-copies", Bytes({3, 1}) + tapeHeader + tapeBody);
+  Seed("fuzz_tape_decoder", "damaged", Bytes({3, 0}) + tapeHeader + tapeBody + Repeat(0x40, 64));
+  std::string wave;
+  for (int i = 0; i < 4000; ++i) wave += Le16((i / 3) % 2 == 0 ? 20000 : -20000 + 65536);
+  Seed("fuzz_tape_decoder", "raw", Bytes({0, 2}) + wave);
   return 0;
 }

@@ -21,28 +21,39 @@ struct EntryFiles {
   uint16_t size;
 };
 
-// Puts one output file's bytes into `out`.
-typedef void (*ProduceFile)(OutputFile* out, const EntryFiles* entry);
+// What a producer put into a file: all of it, or only the first `kept` bytes.
+struct Produced {
+  bool cut;
+  uint32_t kept;
+};
 
-void ProduceMzf(OutputFile* out, const EntryFiles* entry) {
+// Puts one output file's bytes into `out`.
+typedef Produced (*ProduceFile)(OutputFile* out, const EntryFiles* entry);
+
+Produced ProduceMzf(OutputFile* out, const EntryFiles* entry) {
   WriteOutput(out, entry->header, sizeof *entry->header);
   WriteOutput(out, entry->data, entry->size);
+  return {false, 0};
 }
 
-void ProduceBtx(OutputFile* out, const EntryFiles* entry) {
+Produced ProduceBtx(OutputFile* out, const EntryFiles* entry) {
   WriteOutput(out, entry->data, entry->size);
+  return {false, 0};
 }
 
 void WriteListingText(void* context, const char* text, size_t size) {
   WriteOutput(static_cast<OutputFile*>(context), text, size);
 }
 
-void ProduceBas(OutputFile* out, const EntryFiles* entry) {
-  ListBasicProgram(entry->data, entry->size, WriteListingText, out);
+// The listing of a damaged program may be cut at kListingLimit.
+Produced ProduceBas(OutputFile* out, const EntryFiles* entry) {
+  ListingExtent extent = ListBasicProgram(entry->data, entry->size, WriteListingText, out);
+  return {extent.cut, extent.kept};
 }
 
 // The one way an extraction writes a file: "<base><extension>", never over one of the run's
-// inputs, replacing an old file only once the new one is complete.
+// inputs, replacing an old file only once the new one is complete. A file written only in part
+// (a cut listing) says so after it is in place.
 void WriteEntryFile(const VelkorRun* run, const char* base, const char* extension,
                     ProduceFile produce, const EntryFiles* entry) {
   char name[kOutputNameSize];
@@ -53,12 +64,18 @@ void WriteEntryFile(const VelkorRun* run, const char* base, const char* extensio
     return;
   }
   OutputFile out;
+  Produced produced = {false, 0};
   bool written = OpenOutput(&out, name);
   if (written) {
-    produce(&out, entry);
+    produced = produce(&out, entry);
     written = CommitOutput(&out, false);
   }
-  if (!written) std::printf("ERROR: Cannot write file '%s'!\n", name);
+  if (!written) {
+    std::printf("ERROR: Cannot write file '%s'!\n", name);
+  } else if (produced.cut) {
+    std::printf("ERROR: Listing '%s' cut at %u bytes!\n", name,
+                static_cast<unsigned>(produced.kept));
+  }
 }
 
 }  // namespace

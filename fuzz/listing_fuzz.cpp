@@ -1,6 +1,6 @@
 // The BASIC listing writer, in memory, on fuzzed program bytes behind a first line that fixes
 // the dialect (LISTING_DIALECT 0 tape, 1 disk, 2 graphics). Checks that the listing holds only
-// printable characters and CR LF line ends.
+// printable characters and CR LF line ends, and that it stops soon after kListingLimit.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -21,10 +21,15 @@ uint8_t gProgram[kMaxProgram];
 
 struct Check {
   char last;
+  size_t size;
 };
+
+// No line of a 64 KiB program lists longer than twelve characters a byte.
+constexpr size_t kLongestLine = 12 * 65536;
 
 void CheckText(void* context, const char* text, size_t size) {
   Check* check = static_cast<Check*>(context);
+  check->size += size;
   for (size_t i = 0; i < size; ++i) {
     char c = text[i];
     // Plain characters 0x20..0x7F go into the listing as they stand (0x7F included).
@@ -47,8 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 0) std::memcpy(gProgram + firstSize, data, size);
   uint32_t length = static_cast<uint32_t>(firstSize + size);
   if (DetectBasicDialect(gProgram, length) != static_cast<BasicDialect>(LISTING_DIALECT)) std::abort();
-  Check check = {'\n'};
-  ListBasicProgram(gProgram, length, CheckText, &check);
+  Check check = {'\n', 0};
+  ListingExtent extent = ListBasicProgram(gProgram, length, CheckText, &check);
   if (check.last != '\n') std::abort();  // the listing ends with a whole line
+  if (extent.kept != check.size || check.size > kListingLimit + kLongestLine) std::abort();
   return 0;
 }

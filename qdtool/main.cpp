@@ -12,6 +12,7 @@
 #include "formats/mzf.h"
 #include "formats/names.h"
 #include "formats/qd.h"
+#include "hostio/filelock.h"
 #include "hostio/infile.h"
 #include "hostio/outfile.h"
 
@@ -104,7 +105,10 @@ bool WriteImage(const char* imageName) {
 int QDFormat() {
   std::printf("Format\n");
   LayOutEmptyQdImage(QDArray);  // offset 61454 stays 0x00
-  return WriteImage(kImageName) ? kStatusOk : kStatusCannotWrite;
+  int lock = LockFile(kImageName, nullptr);  // an add under way finishes first
+  bool written = WriteImage(kImageName);
+  UnlockFile(lock);
+  return written ? kStatusOk : kStatusCannotWrite;
 }
 
 // One directory line for a header block: the type, then the name as its bytes stand, up to its
@@ -228,8 +232,8 @@ void StoreFile(FILE* mzf, uint16_t append, uint16_t MZFFileSize) {
   ReadInput(mzf, data, length);
 }
 
-int AddFileToQD(const char* MZFileName) {
-  std::printf("try to add %s\n", MZFileName);
+// Reads the image, appends the file and writes the image back.
+int AddToImage(const char* MZFileName) {
   const char* imageName;
   if (!LoadImage(kImageNameUpper, kImageName, &imageName)) return kStatusNoImage;
 
@@ -250,6 +254,15 @@ int AddFileToQD(const char* MZFileName) {
   StoreFile(mzf, append, static_cast<uint16_t>(fileLength));
   (void)std::fclose(mzf);
   return WriteImage(imageName) ? kStatusOk : kStatusCannotWrite;
+}
+
+// Adds to one image run one after the other, so that none of them drops another's file.
+int AddFileToQD(const char* MZFileName) {
+  std::printf("try to add %s\n", MZFileName);
+  int lock = LockFile(kImageNameUpper, kImageName);
+  int status = AddToImage(MZFileName);
+  UnlockFile(lock);
+  return status;
 }
 
 }  // namespace

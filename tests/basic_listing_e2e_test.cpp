@@ -23,7 +23,7 @@ std::string TapeOutput(int attribute, const std::string& program, const std::str
 
 // Runs Velkor on a tape holding PROG and checks everything it prints and writes.
 void ExpectTapeListing(const std::string& what, int attribute, const std::string& program,
-                       const std::string& listing) {
+                       const std::string& listing, const std::string& message = "") {
   SCOPED_TRACE(what);
   TempDir dir;
   const std::string tape = Mzf(attribute, "PROG", program);
@@ -31,12 +31,32 @@ void ExpectTapeListing(const std::string& what, int attribute, const std::string
   RunResult run = RunProgram(VelkorExe(), {"-t", "tape.mzt"}, dir.path());
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out, TapeOutput(attribute, program));
+  EXPECT_EQ(run.out, TapeOutput(attribute, program, message));
   const std::map<std::string, std::string> expected = {
       {"tape.mzt", tape}, {"prog.mzf", tape}, {"prog.btx", program}, {"prog.bas", listing}};
   std::map<std::string, std::string> files = dir.Files();
   EXPECT_TRUE(files == expected);
-  EXPECT_EQ(files["prog.bas"], listing);
+  EXPECT_EQ(files["prog.bas"].size(), listing.size());
+  EXPECT_TRUE(files["prog.bas"] == listing);
+}
+
+// Records of the five bytes 05 00 41 41 0B: the constant that ends each line's text takes the
+// next record's length word, so every line runs on through all the records behind it.
+std::string RunOnRecords(size_t count) {
+  std::string program;
+  for (size_t i = 0; i < count; ++i) program += Bytes({0x05, 0x00, 0x41, 0x41, 0x0B});
+  return program;
+}
+
+// A run-on line with `behind` records behind its own, the last of them `lastLength` bytes long
+// and ended by a constant 0. Each record shows as its length word and its line number "AA".
+std::string RunOnLine(size_t behind, char lastLength) {
+  std::string line = "16705 ";
+  if (behind > 0) {
+    for (size_t i = 1; i < behind; ++i) line += "5AA ";
+    line += std::string(1, lastLength) + "AA ";
+  }
+  return line + "0\r\n";
 }
 
 struct Example {
@@ -137,6 +157,53 @@ TEST(BasicListingRun, SixtyFourKilobyteSingleLine) {
   const std::string program = Le16(65535) + Le16(10) + text;
   ASSERT_EQ(program.size(), 65535u);
   ExpectTapeListing("64 KiB line", 5, program, listing);
+}
+
+// A listing stops at the end of the first line that takes it past 1 MiB, when another line would
+// follow; it keeps what was written and says so once it is written.
+TEST(BasicListingRun, ListingIsCutPastOneMebibyte) {
+  const size_t kLimit = 1048576;
+  // 721 run-on records and a closing one of eight bytes list as 722 lines of 9 + 4n bytes,
+  // n = 0 ... 721: 1047622 bytes. A line of 954 bytes brings the listing to exactly 1 MiB.
+  std::string runOn = RunOnRecords(721) + Bytes({0x08, 0x00, 0x41, 0x41, 0x0B, 0x00, 0x00, 0x00});
+  std::string runOnListing;
+  for (size_t behind = 722; behind-- > 0;) runOnListing += RunOnLine(behind, '8');
+  ASSERT_EQ(runOnListing.size(), 1047622u);
+  const std::string exact = runOn + Record(20, Repeat('A', 949) + Bytes({0x00}));
+  const std::string exactListing = runOnListing + "20 " + Repeat('A', 949) + "\r\n";
+  ASSERT_EQ(exactListing.size(), kLimit);
+  const std::string line30 = Record(30, Bytes({0x42, 0x00}));
+  const std::string line40 = Record(40, Bytes({0x43, 0x00}));
+
+  ExpectTapeListing("exactly 1 MiB", 2, exact + kEnd, exactListing);
+  ExpectTapeListing("past 1 MiB with the last line: nothing cut", 2, exact + line30 + kEnd,
+                    exactListing + "30 B\r\n");
+  ExpectTapeListing("past 1 MiB with a line to follow", 2, exact + line30 + line40 + kEnd,
+                    exactListing + "30 B\r\n",
+                    "ERROR: Listing 'prog.bas' cut at 1048582 bytes!\n");
+
+  // 13107 run-on records fill 64 KiB; uncut they would list as about 340 MB.
+  std::string issue;
+  for (size_t behind = 13107; behind-- > 13107 - 21;) issue += RunOnLine(behind, '5');
+  ASSERT_EQ(issue.size(), 1100253u);
+  ExpectTapeListing("64 KiB of run-on records", 2, RunOnRecords(13107), issue,
+                    "ERROR: Listing 'prog.bas' cut at 1100253 bytes!\n");
+}
+
+// A cut listing that cannot be written is reported as that alone.
+TEST(BasicListingRun, CutListingThatCannotBeWritten) {
+  const std::string program = RunOnRecords(13107);
+  TempDir dir;
+  const std::string tape = Mzf(2, "PROG", program);
+  dir.Write("tape.mzt", tape);
+  dir.MakeDir("prog.bas");
+  RunResult run = RunProgram(VelkorExe(), {"-t", "tape.mzt"}, dir.path());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, TapeOutput(2, program, "ERROR: Cannot write file 'prog.bas'!\n"));
+  const std::map<std::string, std::string> expected = {
+      {"tape.mzt", tape}, {"prog.mzf", tape}, {"prog.btx", program}, {"prog.bas", "<dir>"}};
+  EXPECT_EQ(dir.Files(), expected);
 }
 
 // A QD image carries MZ-700 BASIC (attribute 5); the listing is the same.

@@ -1,6 +1,7 @@
 // The listing writer's core, listing into memory: dialects, every lead byte, long lines.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -185,4 +186,80 @@ TEST(BasicListing, LongLinesAreWrittenWhole) {
                            kEnd;
   EXPECT_TRUE(List(longString) ==
               "10 \"" + Repeat('a', 9000) + "\" '" + Repeat('A', 9000) + "\r\n");
+}
+
+namespace {
+
+struct CountedListing {
+  size_t size = 0;
+  std::string tail;  // the last bytes, to see that the listing ends with a whole line
+};
+
+void CountListing(void* context, const char* text, size_t size) {
+  auto* counted = static_cast<CountedListing*>(context);
+  counted->size += size;
+  counted->tail.append(text, size);
+  if (counted->tail.size() > 64) counted->tail.erase(0, counted->tail.size() - 64);
+}
+
+std::string RepeatRecord(const std::string& record, size_t totalSize) {
+  std::string program;
+  while (program.size() + record.size() <= totalSize) program += record;
+  return program;
+}
+
+}  // namespace
+
+// Crafted 64 KiB programs whose lines each run on through the rest of the program would list
+// as hundreds of megabytes; the listing stops at the first line end past 1 MiB, so both time and
+// memory stay in proportion to what is written.
+TEST(BasicListing, RunOnProgramsStopPastOneMebibyte) {
+  const size_t kLimit = 1048576;
+  const size_t kLongestLine = 12 * 65536;  // no line of a 64 KiB program is longer
+  struct Case {
+    const char* what;
+    std::string program;
+  };
+  const Case cases[] = {
+      // The constant takes the next record's length word: 13107 lines of up to 52 KiB.
+      {"constants", RepeatRecord(Bytes({0x05, 0x00, 0x41, 0x41, 0x0B}), 65535)},
+      // The same with an unassigned code in each record: eleven characters a byte.
+      {"unassigned codes", RepeatRecord(Bytes({0x06, 0x00, 0x41, 0x41, 0xE8, 0x0B}), 65535)},
+      // Skipped pairs and one plain character a record: thirteen bytes read for each one written.
+      {"skipped pairs",
+       RepeatRecord(Bytes({0x0D, 0x00, 0x0D, 0x00, 0x0D, 0x00, 0x0D, 0x00, 0x0D, 0x00, 0x0D, 0x00,
+                           0x41}),
+                    65535)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CountedListing counted;
+    auto start = std::chrono::steady_clock::now();
+    ListingExtent extent =
+        ListBasicProgram(reinterpret_cast<const uint8_t*>(c.program.data()),
+                         static_cast<uint32_t>(c.program.size()), CountListing, &counted);
+    EXPECT_TRUE(extent.cut);
+    EXPECT_EQ(extent.kept, counted.size);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GT(counted.size, kLimit);
+    EXPECT_LE(counted.size, kLimit + kLongestLine);
+    EXPECT_EQ(counted.tail.substr(counted.tail.size() - 2), "\r\n");
+    EXPECT_LT(seconds, 5.0);
+  }
+}
+
+// The caller learns how much was kept and whether anything was left out.
+TEST(BasicListing, TellsWhatItKept) {
+  std::string listing;
+  const std::string program = Record(10, Bytes({0x41, 0x00})) + kEnd;
+  ListingExtent extent = ListBasicProgram(reinterpret_cast<const uint8_t*>(program.data()),
+                                          static_cast<uint32_t>(program.size()), AppendToString,
+                                          &listing);
+  EXPECT_EQ(listing, "10 A\r\n");
+  EXPECT_EQ(extent.kept, 6u);
+  EXPECT_FALSE(extent.cut);
+  extent = ListBasicProgram(nullptr, 0, AppendToString, &listing);
+  EXPECT_EQ(extent.kept, 0u);
+  EXPECT_FALSE(extent.cut);
 }

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the build into a scratch prefix, as `make install PREFIX=...` does, and checks that
-# exactly the programs and their manual pages arrive there and that the programs run.
+# exactly the programs, their manual pages, the copyright and the changelog arrive there and
+# that the programs run.
 # usage: install_test.sh CMAKE BUILD_DIR SOURCE_DIR
 set -u
 cmake=$1 build=$2 source=$3
@@ -16,7 +17,7 @@ if ! "$cmake" --install "$build" --prefix "$scratch/prefix" >"$scratch/install.l
   cat "$scratch/install.log"
   exit 1
 fi
-check_tree "$scratch/prefix" bin share/man "$source" "$scratch/work"
+check_tree "$scratch/prefix" bin share/man share/doc/mztools "$source" "$scratch/work"
 
-[ $failures -eq 0 ] && echo "installed into a scratch prefix: $program_count programs and as many manual pages, all run"
+[ $failures -eq 0 ] && echo "installed into a scratch prefix: $program_count programs, as many manual pages, copyright and changelog; all run"
 [ $failures -eq 0 ]

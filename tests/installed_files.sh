@@ -1,5 +1,6 @@
 # Checks shared by install_test.sh and package_test.sh (sourced, not run): an installed tree holds
-# exactly the programs and their manual pages, the programs run, and man finds the pages.
+# exactly the programs, their manual pages, the licence as copyright and the changelog; the
+# programs run, and man finds the pages.
 
 failures=0
 # The programs of the build, from its list of programs.
@@ -47,13 +48,16 @@ check_programs() {
   done
 }
 
-# check_tree ROOT BIN_DIR MAN_DIR SOURCE_DIR WORK_DIR: the tree under ROOT holds the programs in
-# BIN_DIR and the compressed pages in MAN_DIR/man1 (both relative to ROOT), and nothing else.
+# check_tree ROOT BIN_DIR MAN_DIR DOC_DIR SOURCE_DIR WORK_DIR: the tree under ROOT holds the
+# programs in BIN_DIR, the compressed pages in MAN_DIR/man1, the licence as DOC_DIR/copyright and
+# the compressed changelog as DOC_DIR/changelog.gz (all relative to ROOT), and nothing else.
 check_tree() {
-  root=$1 bindir=$2 mandir=$3 source=$4 work=$5
+  root=$1 bindir=$2 mandir=$3 docdir=$4 source=$5 work=$6
   {
     for program in $programs; do echo "./$bindir/$program"; done
     for program in $programs; do echo "./$mandir/man1/$program.1.gz"; done
+    echo "./$docdir/copyright"
+    echo "./$docdir/changelog.gz"
   } | LC_ALL=C sort >"$work/files.expected"
   (cd "$root" && find . ! -type d) | LC_ALL=C sort >"$work/files.found"
   if ! cmp -s "$work/files.expected" "$work/files.found"; then
@@ -76,6 +80,14 @@ check_tree() {
       fi
     fi
   done
+
+  if [ -f "$root/$docdir/copyright" ]; then
+    cmp -s "$root/$docdir/copyright" "$source/LICENSE" || fail "$docdir/copyright is not LICENSE"
+  fi
+  if [ -f "$root/$docdir/changelog.gz" ]; then
+    gzip -dc "$root/$docdir/changelog.gz" | cmp -s - "$source/docs/changelog" ||
+      fail "$docdir/changelog.gz is not docs/changelog"
+  fi
 
   check_programs "$root/$bindir" "$work"
 }

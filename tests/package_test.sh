@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the Debian package with CPack, unpacks it into a scratch root with dpkg -x, and checks its
-# control fields, that it holds exactly the programs and their manual pages, and that the
+# control fields, that it holds exactly the files that make install installs, and that the
 # programs run from there.
 # usage: package_test.sh CPACK BUILD_DIR SOURCE_DIR
 set -u
@@ -43,7 +43,7 @@ esac
 case "$(field Description)" in *MZ-700*) ;; *) fail "Description: $(field Description)" ;; esac
 
 dpkg -x "$deb" "$scratch/root" || fail "dpkg -x $deb"
-check_tree "$scratch/root" usr/bin usr/share/man "$source" "$scratch/work"
+check_tree "$scratch/root" usr/bin usr/share/man usr/share/doc/mztools "$source" "$scratch/work"
 
-[ $failures -eq 0 ] && echo "$(basename "$deb"): $program_count programs and as many manual pages, all run"
+[ $failures -eq 0 ] && echo "$(basename "$deb"): $program_count programs, as many manual pages, copyright and changelog; all run"
 [ $failures -eq 0 ]

@@ -48,6 +48,7 @@ struct ListingWriter {
   void* context;
   char last;    // the last character of the line text so far
   size_t used;  // characters waiting in `buffer`
+  size_t sent;  // characters handed to the sink
   char buffer[kOutputBufferSize];
 };
 
@@ -66,6 +67,7 @@ uint16_t WordAt(const uint8_t* program, size_t length, size_t offset) {
 
 void Flush(ListingWriter* w) {
   if (w->used > 0) w->sink(w->context, w->buffer, w->used);
+  w->sent += w->used;
   w->used = 0;
 }
 
@@ -218,7 +220,8 @@ BasicDialect DetectBasicDialect(const uint8_t* program, uint32_t length) {
   return lastByte == kTapeLineEnd ? BasicDialect::Tape : BasicDialect::Graphics;
 }
 
-void ListBasicProgram(const uint8_t* program, uint32_t length, ListingSink sink, void* context) {
+ListingExtent ListBasicProgram(const uint8_t* program, uint32_t length, ListingSink sink,
+                               void* context) {
   ListingWriter writer;
   ListingWriter* w = &writer;
   w->program = program;
@@ -228,8 +231,10 @@ void ListBasicProgram(const uint8_t* program, uint32_t length, ListingSink sink,
   w->context = context;
   w->last = ' ';
   w->used = 0;
+  w->sent = 0;
 
-  if (length == 0) return;
+  ListingExtent extent = {0, false};
+  if (length == 0) return extent;
   size_t record = 0;
   uint16_t recordLength = WordAt(program, length, 0);
   while (recordLength != 0) {
@@ -237,6 +242,13 @@ void ListBasicProgram(const uint8_t* program, uint32_t length, ListingSink sink,
     record += recordLength;
     if (record >= length) break;
     recordLength = WordAt(program, length, record);
+    // A line is at most about 12 characters a program byte, so this stays far from overflow.
+    if (recordLength != 0 && w->sent + w->used > kListingLimit) {
+      extent.cut = true;
+      break;
+    }
   }
   Flush(w);
+  extent.kept = static_cast<uint32_t>(w->sent);
+  return extent;
 }

@@ -63,7 +63,7 @@ bool HalvesFit(const TapeStream* s, int kind, double start, double period) {
   if (first <= 0 || first >= period) return false;
   double us = s->unit * s->shortFrames / kShortPulseUs;  // frames per microsecond, at this speed
   if (kind == kPulseShort) return first < 0.85 * kLongHighUs * us;
-  return first > 1.15 * kShortHighUs * us;
+  return first > 1.3 * kShortHighUs * us;
 }
 
 // The speed: set from a run of short pulses while searching (the gaps), then followed pulse by

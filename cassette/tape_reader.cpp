@@ -63,7 +63,7 @@ bool HalvesFit(const TapeStream* s, int kind, double start, double period) {
   if (first <= 0 || first >= period) return false;
   double us = s->unit * s->shortFrames / kShortPulseUs;  // frames per microsecond, at this speed
   if (kind == kPulseShort) return first < 0.85 * kLongHighUs * us;
-  return first > 1.15 * kShortHighUs * us;
+  return first > 1.3 * kShortHighUs * us;
 }
 
 // The speed: set from a run of short pulses while searching (the gaps), then followed pulse by
@@ -133,14 +133,14 @@ uint32_t BytesBefore(const uint8_t* pulses, uint32_t end, uint32_t most) {
 }
 
 // Where a copy ends: the long pulse after its check (unreadable when the signal stops right
-// after it). Noise after the copy is passed over: of the places near the end where a pulse that
-// is not short follows, the one with the most bytes readable in sync before it. 0 when none.
-uint32_t FindCopyEnd(const uint8_t* pulses, uint32_t stored, uint32_t length) {
-  uint32_t lowest = stored > 200 ? stored - 200 : 0;
-  uint32_t most = length != 0 ? length : stored / 9;
+// after it). Noise after the copy is passed over: of the places from `lowest` on, near the end,
+// where a pulse that is not short follows, the one with the most bytes readable in sync before
+// it. 0 when there is none.
+uint32_t FindCopyEnd(const uint8_t* pulses, uint32_t stored, uint32_t lowest, uint32_t most) {
+  if (stored > 200 && lowest < stored - 200) lowest = stored - 200;
   uint32_t best = 0, bestBytes = 0;
   for (uint32_t p = stored; p >= 9 && p >= lowest; --p) {
-    if (p < stored && pulses[p] == kPulseShort) continue;
+    if (p < stored && (pulses[p] & ~kPulseDoubt) == kPulseShort) continue;
     uint32_t n = BytesBefore(pulses, p, most);
     if (n > bestBytes) {
       best = p;
@@ -150,29 +150,42 @@ uint32_t FindCopyEnd(const uint8_t* pulses, uint32_t stored, uint32_t length) {
   return best;
 }
 
-// The bytes of a copy, read in bit sync forward from its start and backward from its end.
+// Bytes in sync from the copy's start, at most `most`.
+uint32_t ReadForward(const uint8_t* pulses, uint32_t stored, uint32_t most, uint8_t* bytes,
+                     uint8_t* good) {
+  uint32_t first = 0;
+  while (first < most && (first + 1) * 9 <= stored) {
+    uint32_t from = first * 9;
+    if (!ReadByte(pulses + from, &bytes[first])) break;
+    good[first++] = 1;
+  }
+  return first;
+}
+
+// The bytes of a copy, read in bit sync forward from its start and backward from its end. The
+// end lies beyond the bytes read forward: right after them when they are all there is (a block
+// of unknown size), further on when bytes are missing.
 void ParseCopy(TapeStream* s, uint32_t stored) {
   TapeBlock* b = &s->block;
   int c = b->copies;
-  uint32_t anchor = FindCopyEnd(s->pulses, stored, b->length);
-  if (b->length == 0) {
+  uint8_t* bytes = b->bytes[c];
+  uint8_t* good = b->good[c];
+  bool known = b->length != 0;
+  uint32_t most = known ? b->length : kMaxBlockBytes;
+  std::memset(bytes, 0, most);
+  std::memset(good, 0, most);
+  uint32_t first = ReadForward(s->pulses, stored, most, bytes, good);
+  uint32_t anchor = FindCopyEnd(s->pulses, stored, known ? first * 9 + 1 : first * 9, most);
+  if (!known) {
     b->length = anchor / 9;  // a block of unknown size ends where its pulses end
     if (b->length < kTapeCheckSize) b->length = kTapeCheckSize;
     if (b->length > kMaxBlockBytes) b->length = kMaxBlockBytes;
   }
   uint32_t length = b->length;
-  uint8_t* bytes = b->bytes[c];
-  uint8_t* good = b->good[c];
-  std::memset(bytes, 0, length);
-  std::memset(good, 0, length);
-  uint32_t first = 0;
-  while (first < length && (first + 1) * 9 <= stored) {
-    uint32_t from = first * 9;
-    if (!ReadByte(s->pulses + from, &bytes[first])) break;
-    good[first++] = 1;
-  }
+  if (first > length) first = length;
+  for (uint32_t i = length; i < most; ++i) good[i] = 0;
   uint32_t last = length;  // the first byte read backward
-  while (last > first && (length - last + 1) * 9 <= anchor) {
+  while (last > first && anchor >= (length - last + 1) * 9) {
     uint32_t from = anchor - (length - last + 1) * 9;
     if (!ReadByte(s->pulses + from, &bytes[last - 1])) break;
     good[--last] = 1;
@@ -192,11 +205,12 @@ void ParseCopy(TapeStream* s, uint32_t stored) {
   b->copies = c + 1;
 }
 
-// Copy 1 where its bytes were lost, from copy 2; sound only when every byte is there and the
-// check holds.
+// Copy 1 where its bytes were lost, from copy 2; sound only when every byte is there, the two
+// copies agree wherever both were read in sync, and the check holds.
 bool CombineCopies(TapeBlock* b) {
   bool whole = true;
   for (uint32_t i = 0; i < b->length; ++i) {
+    if (b->good[0][i] != 0 && b->good[1][i] != 0 && b->bytes[0][i] != b->bytes[1][i]) return false;
     if (b->good[0][i] == 0 && b->good[1][i] != 0) {
       b->bytes[0][i] = b->bytes[1][i];
       b->good[0][i] = 1;
@@ -206,8 +220,11 @@ bool CombineCopies(TapeBlock* b) {
   return whole && CheckHolds(b->bytes[0], b->length);
 }
 
-// Which copy makes the block; its bytes end up in the first copy's buffer.
+// Which copy makes the block; its bytes end up in the first copy's buffer. Two copies that both
+// pass their check but differ cannot both be right: neither is taken.
 int ChooseCopy(TapeBlock* b) {
+  bool both = b->copies == 2 && b->pass[0] && b->pass[1];
+  if (both && std::memcmp(b->bytes[0], b->bytes[1], b->length) != 0) return kBlockFailed;
   if (b->pass[0]) return kBlockFirstCopy;
   if (b->copies == 2 && b->pass[1]) {
     std::memcpy(b->bytes[0], b->bytes[1], b->length);

@@ -1,4 +1,4 @@
-# Quick start: `make demo` and `make test`. A bare `make` builds the three programs into build/.
+# Quick start: `make demo` and `make test`. A bare `make` builds the four programs into build/.
 BUILD       ?= build
 ASAN_BUILD  ?= build-asan
 FUZZ_BUILD  ?= build-fuzz
@@ -9,7 +9,7 @@ JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX      ?= /usr/local
 MAKEFLAGS   += --no-print-directory
 
-.PHONY: all build configure lint test test-release test-sanitize fuzz-build fuzz fuzz-smoke bench demo install package clean
+.PHONY: all deps build configure lint test test-release test-sanitize fuzz-build fuzz fuzz-smoke bench demo install package clean
 
 all: build
 
@@ -17,7 +17,15 @@ all: build
 build: configure
 	cmake --build $(BUILD) -j $(JOBS) --target programs
 
-configure:
+# mztape reads and writes audio through libsndfile; a machine without it gets it from apt-get
+# (through sudo when not root), so `make`, `make demo` and `make test` need no other set-up.
+deps:
+	@pkg-config --exists sndfile 2>/dev/null || { \
+	  echo "libsndfile is missing: installing pkg-config and libsndfile1-dev with apt-get"; \
+	  as_root=; [ "$$(id -u)" = 0 ] || as_root=sudo; \
+	  $$as_root apt-get update && $$as_root apt-get install -y pkg-config libsndfile1-dev; }
+
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # The programs' and libraries' sources through clang-tidy (checks in .clang-tidy), with the
@@ -37,13 +45,13 @@ test-release: configure
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
 
-test-sanitize:
+test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DMZ_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
 
 # libFuzzer targets under clang++; `make fuzz` runs each for FUZZ_SECONDS, `make test` a short smoke.
-fuzz-build:
+fuzz-build: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DMZ_FUZZ=ON -DMZ_TESTS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
@@ -53,18 +61,21 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
 
-# Listing speed, on an optimised build of its own.
-bench:
+# Listing and tape decoding speed, and mztape decode as a whole process on a 20-minute recording,
+# on an optimised build of its own.
+bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMZ_BENCH=ON -DMZ_TESTS=OFF
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target listing_bench
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target listing_bench tape_decoder_bench mztape
 	$(BENCH_BUILD)/listing_bench
+	$(BENCH_BUILD)/tape_decoder_bench
+	bash bench/mztape_bench.sh $(BENCH_BUILD)/mztape
 
 demo: build
 	bash scripts/demo.sh $(BUILD)
 
 # The three programs into $(PREFIX)/bin and their manual pages into $(PREFIX)/share/man/man1;
 # DESTDIR=/some/root stages the same tree below another root.
-install:
+install: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX="$(PREFIX)"
 	cmake --build $(BUILD) -j $(JOBS)
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)

@@ -51,7 +51,9 @@ constexpr int kTapeMaxChannels = 8;
 struct TapeDecoder;
 
 // A decoder for interleaved frames of `channels` channels (1 to kTapeMaxChannels) at `sampleRate`
-// (8000 to 192000 Hz). Every file is reported once, however many channels carry it.
+// (8000 to 192000 Hz; rates from 1000 to 1000000 are taken, others and other channel counts give
+// a null decoder). Every file is reported once, however many channels carry it. The decoder
+// holds about 1.7 MB per channel, whatever the recording's length.
 TapeDecoder* CreateTapeDecoder(uint32_t sampleRate, int channels, TapeFileSink sink,
                                void* context);
 
@@ -59,9 +61,15 @@ TapeDecoder* CreateTapeDecoder(uint32_t sampleRate, int channels, TapeFileSink s
 // are: clipped or louder input is no error).
 void FeedTapeDecoder(TapeDecoder* decoder, const float* frames, size_t frameCount);
 
-// The recording has ended: reports a file still being read (cut short).
+// The recording has ended: reports a file still being read (cut short: kBlockCut with the
+// recording's end as the problem frame, when the pulses ran up to the end; otherwise the block
+// is judged on what was read). Files are reported in order; a file that failed may be reported
+// a little later than it was read (up to when the next file is found), never twice.
 void FinishTapeDecoder(TapeDecoder* decoder);
 
+// What the decoder found so far: of the channel and polarity the files came from (or, before any
+// sound header, the first that found a tape mark). The speed is measured over the block copies
+// read whole (1.0 until there is one).
 void GetTapeSignal(const TapeDecoder* decoder, TapeSignal* signal);
 
 void DestroyTapeDecoder(TapeDecoder* decoder);

@@ -1,6 +1,7 @@
 // Writes the seed corpus of every fuzz target: media made by the tests' fixture builders.
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -33,6 +34,29 @@ std::string TapeProgram() {
 // A disk-dialect BASIC program: 10 PRINT A+ 1
 std::string DiskProgram() { return Bytes({13, 0, 10, 0, 0x80, 0x88, 0x20, 'A', '+', 0x0B, 1, 0, 0, 0, 0}); }
 
+// A mono 8000 Hz 8-bit WAV file of tape pulses: a short gap, a long tape mark, then bytes (each
+// a long start pulse and eight bits). Long pulses take 4 + 4 samples, short ones 2 + 2.
+std::string PulseWav() {
+  std::string samples;
+  auto pulse = [&samples](bool isLong) {
+    samples += std::string(isLong ? 4 : 2, static_cast<char>(0xE0));
+    samples += std::string(isLong ? 4 : 2, static_cast<char>(0x20));
+  };
+  for (int i = 0; i < 300; ++i) pulse(false);
+  for (int i = 0; i < 40; ++i) pulse(true);
+  for (int i = 0; i < 40; ++i) pulse(false);
+  pulse(true);
+  for (int value : {0x01, 0x47, 0x41, 0x4D, 0x45, 0x0D, 0x02, 0x00}) {  // type 1, "GAME", CR
+    pulse(true);
+    for (int bit = 7; bit >= 0; --bit) pulse(((value >> bit) & 1) != 0);
+  }
+  auto le32 = [](uint32_t v) { return Le16(static_cast<int>(v & 0xFFFF)) + Le16(static_cast<int>(v >> 16)); };
+  std::string fmt = Le16(1) + Le16(1) + le32(8000) + le32(8000) + Le16(1) + Le16(8);
+  std::string chunks = "fmt " + le32(static_cast<uint32_t>(fmt.size())) + fmt + "data" +
+                       le32(static_cast<uint32_t>(samples.size())) + samples;
+  return "RIFF" + le32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,6 +79,9 @@ int main(int argc, char** argv) {
   for (const QdFile& file : files) tape += Mzf(file.attribute, file.name, file.data, file.load, file.exec);
   Seed("fuzz_velkor_mzt", "four", tape);
   Seed("fuzz_velkor_mzt", "short", tape + Repeat(0x33, 72));
+  Seed("fuzz_mztape_encode", "four", tape);
+  Seed("fuzz_mztape_encode", "one", Mzf(1, "CODE", "\x3E\x41\xCD\x12\x00\xC9", 0x1200, 0x1200));
+  Seed("fuzz_mztape_decode", "pulses", PulseWav());
 
   Seed("fuzz_velkor_memdisk", "ram", RamDisk(0x4000, 0x0C00,
                                                 {{2, "GRAPHICS", programs[0], 0x6BCF, 0},
@@ -103,5 +130,15 @@ int main(int argc, char** argv) {
   };
   index = 0;
   for (const std::string& constant : constants) Seed("fuzz_float", "c" + std::to_string(index++), constant);
+
+  // Tape decoder: a header and body recorded in both forms and then damaged, and raw samples.
+  const std::string tapeHeader = MzfHeader(1, "TAPE", 24, 0x1200, 0x1200);
+  const std::string tapeBody = Repeat(0xA5, 12) + Repeat(0x00, 12);
+  Seed("fuzz_tape_decoder", "fast", Bytes({1, 0}) + tapeHeader + tapeBody);
+  Seed("fuzz_tape_decoder", "two-copies", Bytes({3, 1}) + tapeHeader + tapeBody);
+  Seed("fuzz_tape_decoder", "damaged", Bytes({3, 0}) + tapeHeader + tapeBody + Repeat(0x40, 64));
+  std::string wave;
+  for (int i = 0; i < 4000; ++i) wave += Le16((i / 3) % 2 == 0 ? 20000 : -20000 + 65536);
+  Seed("fuzz_tape_decoder", "raw", Bytes({0, 2}) + wave);
   return 0;
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A guided tour of the three tools on media that the demo makes itself, in a temporary directory
+# A guided tour of the four tools on media that the demo makes itself, in a temporary directory
 # that is removed at the end. usage: demo.sh BUILD_DIR
 set -euo pipefail
 
@@ -7,6 +7,7 @@ build=$(cd "${1:-build}" && pwd)
 velkor=$build/velkor
 drasil=$build/drasil
 pandrel=$build/pandrel
+mztape=$build/mztape
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -43,8 +44,8 @@ say() { step=$((step + 1)); printf '\n== %d. %s\n' "$step" "$*"; }
 # show PROGRAM ARGS...: prints the command (the tools by their bare names), then runs it
 show() { local shown=("${1##*/}" "${@:2}"); printf '$ %s\n' "${shown[*]}"; "$@"; }
 
-printf 'A tour of Velkor, Drasil and Pandrel in a scratch directory (removed at the end).\n'
-printf 'Each command is shown after "$"; velkor, drasil and pandrel are the programs in %s/.\n' "$build"
+printf 'A tour of Velkor, Drasil, Pandrel and mztape in a scratch directory (removed at the end).\n'
+printf 'Each command is shown after "$"; velkor, drasil, pandrel and mztape are the programs in %s/.\n' "$build"
 
 # --- 1. MZF files ---------------------------------------------------------------------------
 say "Four MZF files: a machine-code program and a BASIC program in each of the three dialects"
@@ -170,4 +171,29 @@ printf 'The same image with one program byte changed (3E became 3F), and one byt
 { cat rom.head; byte "$(bits rom.head)"; printf '\x3f'; tail -c +2 code.bin; byte 0; } > rombad.bin
 show "$velkor" rombad.bin
 
-printf '\nThat was the tour. "man -l docs/velkor.1" (drasil.1, pandrel.1) tells the rest.\n'
+# --- 9. Cassette recordings -----------------------------------------------------------------
+say "mztape records the four MZF files as one cassette recording, and reads them back from it"
+printf 'The fast form (each block once) keeps the recording short; without --fast every block is\n'
+printf 'recorded twice, as the machine itself saves. Each line: where the file starts, its type and\n'
+printf 'name, size, load and exec address.\n'
+mkdir cassette && cd cassette
+show "$mztape" encode --fast -o demo.wav ../democode.mzf ../tape.mzf ../disk.mzf ../mz700.mzf
+printf 'Decoding finds every file, says how each block was read, and writes it under its name:\n'
+show "$mztape" decode demo.wav
+for f in democode:demo_code tape:tape_hello disk:disk_hello mz700:mz-700_hello; do
+  if cmp -s "../${f%%:*}.mzf" "${f#*:}.mzf"; then
+    printf '%s.mzf is byte for byte ../%s.mzf\n' "${f#*:}" "${f%%:*}"
+  else
+    printf '%s.mzf differs from ../%s.mzf!\n' "${f#*:}" "${f%%:*}"
+    exit 1
+  fi
+done
+printf 'A recording cut off in the middle of a file: the file is reported, not written as sound;\n'
+printf -- '-k keeps the bytes read as name.damaged.mzf. The exit status 2 says a file is damaged.\n'
+head -c 1098000 demo.wav > cut.wav
+mkdir cut && cd cut
+show "$mztape" decode -k ../cut.wav || printf '(exit status %d)\n' $?
+show wc -c demo_code.mzf tape_hello.damaged.mzf
+cd ../..
+
+printf '\nThat was the tour. "man -l docs/velkor.1" (drasil.1, pandrel.1, mztape.1) tells the rest.\n'

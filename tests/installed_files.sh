@@ -34,6 +34,15 @@ check_programs() {
   [ $status -eq 0 ] || fail "pandrel ended with status $status"
   head -c "$(wc -c <"$work/pandrel.expected")" "$work/pandrel.out" | cmp -s - "$work/pandrel.expected" ||
     fail "pandrel's banner: $(cat "$work/pandrel.out")"
+  # mztape --help prints its usage on standard output.
+  case " $programs " in
+    *" mztape "*)
+      (cd "$work" && "$bin/mztape" --help >mztape.out 2>mztape.err)
+      status=$?
+      [ $status -eq 0 ] || fail "mztape --help ended with status $status"
+      grep -q '^usage: mztape decode' "$work/mztape.out" || fail "mztape's usage: $(cat "$work/mztape.out")"
+      ;;
+  esac
   for program in $programs; do
     [ -s "$work/$program.err" ] && fail "$program wrote to standard error: $(cat "$work/$program.err")"
   done

@@ -36,6 +36,10 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ -n "$(field Version)" ] || fail "no Version"
 case "$(field Maintainer)" in *"<"*@*">") ;; *) fail "Maintainer: $(field Maintainer)" ;; esac
 case "$(field Depends)" in *libc6*) ;; *) fail "Depends: $(field Depends)" ;; esac
+case " $programs " in
+  *" mztape "*)
+    case "$(field Depends)" in *libsndfile1*) ;; *) fail "Depends names no libsndfile1: $(field Depends)" ;; esac ;;
+esac
 case "$(field Description)" in *MZ-700*) ;; *) fail "Description: $(field Description)" ;; esac
 
 dpkg -x "$deb" "$scratch/root" || fail "dpkg -x $deb"

@@ -18,6 +18,7 @@
 std::string VelkorExe() { return VELKOR_EXE; }
 std::string DrasilExe() { return DRASIL_EXE; }
 std::string PandrelExe() { return PANDREL_EXE; }
+std::string MztapeExe() { return MZTAPE_EXE; }
 
 namespace {
 

@@ -46,3 +46,4 @@ class TempDir {
 std::string VelkorExe();
 std::string DrasilExe();
 std::string PandrelExe();
+std::string MztapeExe();

@@ -459,14 +459,15 @@ void SendSamples(void* context, const float* samples, size_t count) {
   WriteAudioSamples(static_cast<AudioOutput*>(context), samples, count);
 }
 
-// The first FILE's name with its extension, if any, replaced by .wav.
+// The first FILE's name, without its folders, with its extension (if any) replaced by .wav: the
+// recording goes into the current directory, as every output of these tools does.
 bool DefaultOutputName(const char* file, char* name) {
   const char* slash = std::strrchr(file, '/');
   const char* base = slash == nullptr ? file : slash + 1;
   const char* dot = std::strrchr(base, '.');
-  size_t keep = dot == nullptr || dot == base ? std::strlen(file) : static_cast<size_t>(dot - file);
+  size_t keep = dot == nullptr || dot == base ? std::strlen(base) : static_cast<size_t>(dot - base);
   if (keep + 5 > static_cast<size_t>(kPathCapacity)) return false;
-  (void)std::snprintf(name, kPathCapacity, "%.*s.wav", static_cast<int>(keep), file);
+  (void)std::snprintf(name, kPathCapacity, "%.*s.wav", static_cast<int>(keep), base);
   return true;
 }
 

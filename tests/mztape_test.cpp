@@ -399,8 +399,8 @@ TEST(MztapeEncode, TheRecordingIsNamedAfterTheFirstFile) {
   std::string mzf = Mzf(1, "X", 0x1200, 0x1200, Body(4, 1));
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"game.mzf", "game.wav"},
-      {"sub.dir/x.y.MZF", "sub.dir/x.y.wav"},
-      {"sub.dir/plain", "sub.dir/plain.wav"},
+      {"sub.dir/x.y.MZF", "x.y.wav"},
+      {"sub.dir/plain", "plain.wav"},
       {".hidden", ".hidden.wav"},
       {"tape.wav.mzt", "tape.wav.wav"},
   };

@@ -121,6 +121,7 @@ const SignalCase kSignalCases[] = {
     {"8-bit", Clean(22050, kFast, false, [](Samples* s, uint32_t) { Quantise(s, 8); }), false, 1.0},
     {"16-bit", Clean(44100, kFast, false, [](Samples* s, uint32_t) { Quantise(s, 16); }), false, 1.0},
     {"24-bit", Clean(48000, kFast, false, [](Samples* s, uint32_t) { Quantise(s, 24); }), false, 1.0},
+    {"32-bit", Clean(32000, kFast, true, [](Samples* s, uint32_t) { Quantise(s, 32); }), true, 1.0},
     {"20 % slow", Played(22050, 0.8, 0, 0), false, 0.8},
     {"20 % fast", Played(22050, 1.2, 0, 0), false, 1.2},
     {"20 % slow, wow 3 %, flutter 1 %", Played(22050, 0.8, 0.03, 0.01), false, 0.8},

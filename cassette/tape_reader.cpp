@@ -200,7 +200,8 @@ void ParseCopy(TapeStream* s, uint32_t stored) {
   uint32_t end = length * 9;
   bool closed = stored == end || (stored > end && (s->pulses[end] & ~kPulseDoubt) != kPulseShort);
   b->pass[c] = first == length && closed && CheckHolds(bytes, length);
-  if (b->pass[c]) MeasureSpeed(s, bytes, length);
+  // A copy's end time is taken as its last pulse comes in, so only for a block of known size.
+  if (b->pass[c] && known) MeasureSpeed(s, bytes, length);
   b->problem[c] = static_cast<uint64_t>(s->faulted ? s->fault : s->copyStart);
   b->copies = c + 1;
 }

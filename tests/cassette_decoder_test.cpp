@@ -255,6 +255,9 @@ TEST(TapeDecoder, TakesTheSoundCopyOrCombinesTheCopiesOfADamagedBlock) {
     EXPECT_EQ(got.read.bodyRead.use, c.bodyUse);
     bool sound = c.headerUse <= kBlockCombined && c.bodyUse <= kBlockCombined;
     EXPECT_EQ(got.read.sound, sound);
+    // The speed comes from whole copies of a known size: a body read without a sound header's
+    // Size adds nothing to it.
+    EXPECT_NEAR(result.signal.speed, 1.0, 0.01);
     if (c.headerUse <= kBlockCombined) {
       EXPECT_EQ(got.header, files[0].header);
     }

@@ -18,6 +18,7 @@ constexpr uint32_t kCopyEndShorts = 64;   // no block holds this many short puls
 constexpr uint32_t kNextCopyMin = 100;    // the 256 short pulses between copies, at least
 constexpr uint32_t kGapShorts = 400;      // more than that: a gap, no second copy
 constexpr uint32_t kSpeedRun = 32;        // short pulses in a row that set the speed
+constexpr double kRunShare = 0.25;        // and how far from their mean each may lie
 constexpr double kSlowest = 1.40;         // pulse length against nominal, at most
 constexpr double kFastest = 0.70;
 constexpr double kDoubtfulShare = 0.15;   // this near the middle, a pulse's length says little
@@ -69,7 +70,7 @@ bool HalvesFit(const TapeStream* s, int kind, double start, double period) {
 // The speed: set from a run of short pulses while searching (the gaps), then followed pulse by
 // pulse inside the blocks.
 void TrackSpeed(TapeStream* s, double period, int kind) {
-  if (s->runCount > 0 && std::fabs(period - s->runMean) < 0.15 * s->runMean) {
+  if (s->runCount > 0 && std::fabs(period - s->runMean) < kRunShare * s->runMean) {
     ++s->runCount;
     s->runMean += (period - s->runMean) * 0.125;
   } else {
@@ -200,7 +201,8 @@ void ParseCopy(TapeStream* s, uint32_t stored) {
   uint32_t end = length * 9;
   bool closed = stored == end || (stored > end && (s->pulses[end] & ~kPulseDoubt) != kPulseShort);
   b->pass[c] = first == length && closed && CheckHolds(bytes, length);
-  if (b->pass[c]) MeasureSpeed(s, bytes, length);
+  // A copy's end time is taken as its last pulse comes in, so only for a block of known size.
+  if (b->pass[c] && known) MeasureSpeed(s, bytes, length);
   b->problem[c] = static_cast<uint64_t>(s->faulted ? s->fault : s->copyStart);
   b->copies = c + 1;
 }

@@ -417,7 +417,7 @@ bool ScanFile(const char* name, FileContents* contents, bool warn) {
     (void)std::fclose(file);
     return false;
   }
-  uint16_t size = Get16(header + 18);
+  uint16_t size = Get16(header + kMzfSizeAt);
   long end = kMzfHeaderSize + static_cast<long>(size);
   if (length < end) {
     (void)std::fprintf(stderr, "mztape: %s: %ld bytes of data, fewer than the %u of its header's size\n",
@@ -431,7 +431,7 @@ bool ScanFile(const char* name, FileContents* contents, bool warn) {
   long offset = end;
   while (offset + kMzfHeaderSize <= length && ReadHeaderAt(file, offset, header) &&
          header[0] != 0) {
-    offset += kMzfHeaderSize + static_cast<long>(Get16(header + 18));
+    offset += kMzfHeaderSize + static_cast<long>(Get16(header + kMzfSizeAt));
     ++chained;
   }
   (void)std::fclose(file);
@@ -481,7 +481,7 @@ bool EncodeFile(EncodeRun* run, const EncodeOptions* options, const char* name,
   bool ok = true;
   for (int i = 0; i < contents->fileCount && ok; ++i) {
     ok = ReadInput(file, run->header, kMzfHeaderSize) == static_cast<size_t>(kMzfHeaderSize);
-    uint16_t size = Get16(run->header + 18);
+    uint16_t size = Get16(run->header + kMzfSizeAt);
     ok = ok && ReadInput(file, run->body, size) == size;
     if (!ok) break;
     if (*filesDone > 0) EncodeSilence(&run->encoder, 1000000);

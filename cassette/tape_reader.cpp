@@ -8,6 +8,7 @@
 
 #include "cassette/tape_stream.h"
 #include "formats/bytes.h"
+#include "formats/mzf.h"
 
 namespace {
 
@@ -264,7 +265,7 @@ void HeaderDone(TapeStream* s, int use) {
   s->file.headerRead = TapeBlockRead{use, s->block.problem[0]};
   s->headerDone = true;
   s->bodyKnown = Passes(use);
-  s->bodySize = s->bodyKnown ? Get16(s->file.header + 18) : 0;
+  s->bodySize = s->bodyKnown ? Get16(s->file.header + kMzfSizeAt) : 0;
   if (s->bodyKnown) NoteSoundHeader(s->decoder, s->index);
 }
 

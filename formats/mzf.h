@@ -1,6 +1,7 @@
 // The MZF tape header and the file type codes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr int kMzfHeaderSize = 128;
@@ -17,6 +18,9 @@ struct CMTHeaderStr {
   uint8_t Comment[104];
 };
 static_assert(sizeof(CMTHeaderStr) == kMzfHeaderSize, "CMTHeaderStr must be packed");
+
+// Where the data length lies in a header held as bytes.
+constexpr size_t kMzfSizeAt = offsetof(CMTHeaderStr, Size);
 
 // BASIC programs carry file type 2 (BTX) or 5 (RB).
 inline bool IsBasicAttribute(uint8_t attribute) { return attribute == 2 || attribute == 5; }

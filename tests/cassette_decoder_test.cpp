@@ -363,16 +363,7 @@ TEST(TapeDecoder, TwoDecodersAtOnceReadALongRecordingInOddPieces) {
   AddNoise(&recording, 20, 54);
   DecodeResult results[2];
   TapeDecoder* decoders[2];
-  auto collect = [](void* context, const TapeFileRead* file) {
-    DecodeResult* result = static_cast<DecodeResult*>(context);
-    DecodedFile d;
-    d.header.assign(reinterpret_cast<const char*>(file->header), kTapeHeaderSize);
-    d.body.assign(reinterpret_cast<const char*>(file->body), file->bodyLength);
-    d.read = *file;
-    d.read.body = nullptr;
-    result->files.push_back(d);
-  };
-  for (int k = 0; k < 2; ++k) decoders[k] = CreateTapeDecoder(rate, 1, collect, &results[k]);
+  for (int k = 0; k < 2; ++k) decoders[k] = CreateTapeDecoder(rate, 1, CollectDecodedFile, &results[k]);
   std::mt19937 random(55);
   size_t at[2] = {0, 0};
   while (at[0] < recording.size() || at[1] < recording.size()) {

@@ -242,9 +242,7 @@ Samples Interleave(const std::vector<Samples>& channels) {
   return out;
 }
 
-namespace {
-
-void Collect(void* context, const TapeFileRead* file) {
+void CollectDecodedFile(void* context, const TapeFileRead* file) {
   DecodeResult* result = static_cast<DecodeResult*>(context);
   DecodedFile d;
   d.header.assign(reinterpret_cast<const char*>(file->header), kTapeHeaderSize);
@@ -254,11 +252,9 @@ void Collect(void* context, const TapeFileRead* file) {
   result->files.push_back(d);
 }
 
-}  // namespace
-
 DecodeResult DecodeSamples(const Samples& frames, uint32_t rate, int channels, size_t piece) {
   DecodeResult result;
-  TapeDecoder* decoder = CreateTapeDecoder(rate, channels, Collect, &result);
+  TapeDecoder* decoder = CreateTapeDecoder(rate, channels, CollectDecodedFile, &result);
   size_t total = frames.size() / static_cast<size_t>(channels);
   for (size_t at = 0; at < total; at += piece) {
     size_t n = std::min(piece, total - at);

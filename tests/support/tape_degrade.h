@@ -68,6 +68,9 @@ struct DecodeResult {
   TapeSignal signal;
 };
 
+// A decoder's sink that adds each file to the DecodeResult given as its context.
+void CollectDecodedFile(void* context, const TapeFileRead* file);
+
 // Decodes interleaved frames, fed in pieces of `piece` frames.
 DecodeResult DecodeSamples(const Samples& frames, uint32_t rate, int channels,
                            size_t piece = 4096);

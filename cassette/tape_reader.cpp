@@ -362,6 +362,9 @@ void EndCopy(TapeStream* s, bool shortsAfter) {
 }
 
 void InCopy(TapeStream* s, int kind, double start) {
+  // The copy's time runs from its first start bit: the first copy is opened by the long pulse
+  // after the tape mark, which is not one of its own.
+  if (s->pulseCount == 0) s->copyStart = start;
   if (s->pulseCount == s->block.length * 9) s->copyEnd = start;
   s->pulses[s->pulseCount++] = static_cast<uint8_t>(kind);
   WatchFraming(s, kind, start);

@@ -1,4 +1,4 @@
-# Checks shared by install_test.sh and package_test.sh (sourced, not run): an installed tree holds
+# Checks shared by install_test.sh, package_test.sh and lintian_test.sh (sourced, not run): an installed tree holds
 # exactly the programs, their manual pages, the licence as copyright and the changelog; the
 # programs run, and man finds the pages.
 
@@ -10,6 +10,23 @@ program_count=$(echo $programs | wc -w)
 fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
+}
+
+# build_package CPACK BUILD_DIR SCRATCH: the Debian package of the build, made by CPack in
+# SCRATCH/out; sets deb to its path, or ends the test with cpack's log.
+build_package() {
+  out=$3/out
+  if ! "$1" --config "$2/CPackConfig.cmake" -B "$out" >"$3/cpack.log" 2>&1; then
+    cat "$3/cpack.log"
+    exit 1
+  fi
+  set -- "$out"/*.deb
+  if [ $# -ne 1 ] || [ ! -f "$1" ]; then
+    echo "FAIL: cpack made no single .deb file:"
+    ls -la "$out"
+    exit 1
+  fi
+  deb=$1
 }
 
 # check_programs BIN_DIR WORK_DIR: runs each installed program in WORK_DIR and checks its banner.

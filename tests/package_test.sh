@@ -17,17 +17,7 @@ trap 'rm -rf "$scratch"' EXIT
 trap 'exit 1' HUP INT TERM
 mkdir "$scratch/work" "$scratch/root"
 
-if ! "$cpack" --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
-  cat "$scratch/cpack.log"
-  exit 1
-fi
-set -- "$scratch"/out/*.deb
-if [ $# -ne 1 ] || [ ! -f "$1" ]; then
-  echo "FAIL: cpack made no single .deb file:"
-  ls -la "$scratch/out"
-  exit 1
-fi
-deb=$1
+build_package "$cpack" "$build" "$scratch"
 
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = mztools ] || fail "Package: $(field Package)"

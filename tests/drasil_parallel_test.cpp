@@ -104,11 +104,7 @@ TEST(DrasilAdd, ParallelAddsToOneImageKeepEveryFile) {
 
     // The image and the inputs, and nothing else left in the directory.
     std::map<std::string, std::string> after = dir.Files();
-    std::string names;
-    std::string expectedNames;
-    for (const auto& entry : after) names += entry.first + " ";
-    for (const auto& entry : inputs) expectedNames += entry.first + " ";
-    EXPECT_EQ(names, expectedNames);
+    EXPECT_EQ(EntryNames(after), EntryNames(inputs));
 
     // Every file is listed once, in whatever order the adds took their turns.
     RunResult listing = RunProgram(DrasilExe(), {"dir"}, dir.path());

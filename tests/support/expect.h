@@ -27,14 +27,17 @@ inline std::string FirstDifference(const std::string& actual, const std::string&
   return text;
 }
 
+// The names of a directory's entries, in order, each followed by a blank.
+inline std::string EntryNames(const std::map<std::string, std::string>& files) {
+  std::string names;
+  for (const auto& entry : files) names += entry.first + " ";
+  return names;
+}
+
 // Every entry of the directory, each compared byte for byte.
 inline void ExpectFiles(const TempDir& dir, const std::map<std::string, std::string>& expected) {
   std::map<std::string, std::string> actual = dir.Files();
-  std::string actualNames;
-  std::string expectedNames;
-  for (const auto& entry : actual) actualNames += entry.first + " ";
-  for (const auto& entry : expected) expectedNames += entry.first + " ";
-  EXPECT_EQ(actualNames, expectedNames);
+  EXPECT_EQ(EntryNames(actual), EntryNames(expected));
   for (const auto& entry : expected) {
     auto found = actual.find(entry.first);
     if (found == actual.end()) continue;

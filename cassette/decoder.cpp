@@ -13,12 +13,6 @@ constexpr size_t kStreamStorage = kMaxCopyPulses + 4 * static_cast<size_t>(kMaxB
 constexpr size_t kHeldStorage = kMaxBlockBytes;
 constexpr uint32_t kSameFileSeconds = 2;  // reports this close together are one file
 
-void HandOnPending(TapeFrontEnd* front) {
-  if (!front->pending) return;
-  front->pending = false;
-  HandOn(front, front->pendingRising, front->pendingTime);
-}
-
 }  // namespace
 
 bool StreamActive(const TapeDecoder* decoder, int stream) {
@@ -87,6 +81,10 @@ TapeDecoder* CreateTapeDecoder(uint32_t sampleRate, int channels, TapeFileSink s
   for (int c = 0; c < channels; ++c) {
     TapeStream* pair = decoder->streams + static_cast<ptrdiff_t>(2) * c;
     StartFrontEnd(&decoder->front[c], sampleRate, pair, pair + 1);
+    if (PulseSearchWanted(sampleRate)) {
+      decoder->front[c].pulses = new TapePulseFinder;
+      StartPulseFinder(decoder->front[c].pulses, sampleRate, pair, pair + 1);
+    }
   }
   return decoder;
 }
@@ -103,7 +101,7 @@ void FeedTapeDecoder(TapeDecoder* decoder, const float* frames, size_t frameCoun
 
 void FinishTapeDecoder(TapeDecoder* decoder) {
   if (decoder == nullptr) return;
-  for (int c = 0; c < decoder->channels; ++c) HandOnPending(&decoder->front[c]);
+  for (int c = 0; c < decoder->channels; ++c) FinishFrontEnd(&decoder->front[c], decoder->framesDone);
   for (int i = 0; i < 2 * decoder->channels; ++i) {
     if (StreamActive(decoder, i)) FinishStream(&decoder->streams[i], decoder->framesDone);
   }
@@ -127,6 +125,7 @@ void GetTapeSignal(const TapeDecoder* decoder, TapeSignal* signal) {
 
 void DestroyTapeDecoder(TapeDecoder* decoder) {
   if (decoder == nullptr) return;
+  for (int c = 0; c < decoder->channels; ++c) delete decoder->front[c].pulses;
   delete[] decoder->storage;
   delete decoder;
 }

@@ -1,6 +1,7 @@
 // The front end of one channel: a low-pass against noise, a high-pass against DC and hum, then
 // edges found with a hysteresis that follows the pulses' height. An edge's time is the zero
 // crossing just before the level passed the hysteresis, interpolated between the two samples.
+// At the low rates the filtered samples go to the pulse search instead (tape_pulses.cpp).
 #include <cmath>
 
 #include "cassette/tape_stream.h"
@@ -79,8 +80,48 @@ void StartFrontEnd(TapeFrontEnd* front, uint32_t sampleRate, TapeStream* rising,
   front->falling = falling;
 }
 
+namespace {
+
+// The same filters, the pulses then found by the pulse search.
+void RunPulseFinderOver(TapeFrontEnd* front, const float* samples, size_t count, size_t stride,
+                        uint64_t firstFrame) {
+  float lp = front->lp;
+  float lpPrev = front->lpPrev;
+  float hp = front->hp;
+  const float lpGain = front->lpGain;
+  const float hpGain = front->hpGain;
+  for (size_t i = 0; i < count; ++i) {
+    float x = samples[i * stride];
+    if (!(x == x)) x = 0.0f;
+    x = x > 8.0f ? 8.0f : (x < -8.0f ? -8.0f : x);
+    lp += lpGain * (x - lp);
+    hp = hpGain * (hp + lp - lpPrev);
+    lpPrev = lp;
+    RunPulseFinder(front->pulses, hp, firstFrame + i);
+  }
+  front->lp = lp;
+  front->lpPrev = lpPrev;
+  front->hp = hp;
+}
+
+}  // namespace
+
+void FinishFrontEnd(TapeFrontEnd* front, uint64_t frames) {
+  if (front->pulses != nullptr) {
+    FinishPulseFinder(front->pulses, frames);
+    return;
+  }
+  if (!front->pending) return;
+  front->pending = false;
+  HandOn(front, front->pendingRising, front->pendingTime);
+}
+
 void RunFrontEnd(TapeFrontEnd* front, const float* samples, size_t count, size_t stride,
                  uint64_t firstFrame) {
+  if (front->pulses != nullptr) {
+    RunPulseFinderOver(front, samples, count, stride, firstFrame);
+    return;
+  }
   float lp = front->lp;
   float lpPrev = front->lpPrev;
   float hp = front->hp;

@@ -15,6 +15,7 @@ namespace {
 constexpr uint32_t kGapBeforeMark = 64;   // short pulses in front of a tape mark, at least
 constexpr uint32_t kMarkPulsesMin = 10;   // long, then short pulses of a mark, at least
 constexpr uint32_t kLongMarkMin = 30;     // a mark of this many long pulses is a long mark
+constexpr uint32_t kMarkShortsMax = 100;  // the short pulses of a mark, at most (40, and strays)
 constexpr uint32_t kCopyEndShorts = 64;   // no block holds this many short pulses in a row
 constexpr uint32_t kNextCopyMin = 100;    // the 256 short pulses between copies, at least
 constexpr uint32_t kGapShorts = 400;      // more than that: a gap, no second copy
@@ -318,8 +319,10 @@ void Seek(TapeStream* s, int kind, double start) {
     } else if (s->seekLongs < kMarkPulsesMin) {
       s->seekLongs = 0;  // stray long pulses in the gap
       ++s->seekGap;
-    } else {
-      ++s->seekShorts;
+    } else if (++s->seekShorts > kMarkShortsMax) {
+      // More short pulses than a mark holds: a gap, after stray long pulses.
+      uint32_t gap = s->seekShorts;
+      SeekAgain(s, gap);
     }
   } else if (s->seekShorts >= kMarkPulsesMin) {
     bool longMark = s->seekLongs >= kLongMarkMin;
@@ -390,6 +393,16 @@ void AfterCopy(TapeStream* s, int kind, double start) {
   }
 }
 
+void Dispatch(TapeStream* s, int kind, double start) {
+  if (s->state == kSeekMark) {
+    Seek(s, kind, start);
+  } else if (s->state == kInCopy) {
+    InCopy(s, kind, start);
+  } else {
+    AfterCopy(s, kind, start);
+  }
+}
+
 }  // namespace
 
 void StartStream(TapeStream* stream, TapeDecoder* decoder, int index, uint32_t sampleRate,
@@ -430,13 +443,18 @@ void TakeEdge(TapeStream* s, double frame) {
   if (kind != kPulseBad && s->state == kInCopy && !HalvesFit(s, kind & kPulseLong, start, period)) {
     kind |= kPulseDoubt;
   }
-  if (s->state == kSeekMark) {
-    Seek(s, kind, start);
-  } else if (s->state == kInCopy) {
-    InCopy(s, kind, start);
-  } else {
-    AfterCopy(s, kind, start);
-  }
+  Dispatch(s, kind, start);
+}
+
+void TakePulse(TapeStream* s, double start, double middle, double end, int kind) {
+  if (!StreamActive(s->decoder, s->index)) return;
+  s->haveEdge = true;
+  s->middle = middle;
+  s->lastEdge = end;
+  if (kind != kPulseBad) s->lastFrame = static_cast<uint64_t>(end);  // where the pulses ran to
+  TrackSpeed(s, end - start, kind & ~kPulseDoubt);
+  if (s->state != kInCopy) kind &= ~kPulseDoubt;
+  Dispatch(s, kind, start);
 }
 
 // The recording ended: a block still being read is reported, whole when a copy already passed,

@@ -19,8 +19,39 @@ constexpr uint8_t kPulseDoubt = 4;
 
 struct TapeStream;
 
+// At low rates a half pulse is a sample or three, and one noisy sample makes or loses an edge:
+// there the pulses come from the most likely sequence of whole pulses (see tape_pulses.cpp). This
+// is the search's state, one for each polarity of a channel.
+constexpr int kSearchMaxHalf = 24;      // steps in the longest half the search holds
+constexpr uint32_t kSearchHistory = 4096;  // steps of the search's choices kept (a power of two)
+constexpr uint32_t kSearchSamples = 4096;  // samples kept to time the edges (a power of two)
+
+struct TapePulseSearch {
+  TapeStream* stream;  // where the pulses go; its speed sets the lengths searched for
+  float sign;          // 1: pulses are high first; -1: low first (an inverted recording)
+  int stepsPerSample;
+  double stepFrames;
+  // Lengths in steps, for short [0] and long [1] pulses: each half, and the whole pulse.
+  int highMin[2], highMax[2], lowMin[2], lowMax[2], totalMin[2], totalMax[2];
+  float high[2][kSearchMaxHalf + 1];                       // [kind][steps high so far]
+  float low[2][kSearchMaxHalf + 1][kSearchMaxHalf + 1];    // [kind][steps high][steps low so far]
+  uint16_t from[kSearchHistory];  // the pulse that ended where each step began a new one
+  uint64_t steps;
+  uint64_t decided;    // pulses that began before this step are handed on
+  double lastEnd;      // where the last pulse handed on ended, in frames; < 0 before the first
+  float level;         // the pulses' height
+  bool lastBad;        // the last pulse found was none
+};
+
+struct TapePulseFinder {
+  double sampleUs;
+  float samples[kSearchSamples];  // the filtered samples, by frame
+  TapePulseSearch search[2];      // high first, low first
+};
+
 // Filters and edge finder of one channel.
 struct TapeFrontEnd {
+  TapePulseFinder* pulses;  // null: edges come from the hysteresis
   float lpGain;   // one-pole low-pass against noise
   float hpGain;   // one-pole high-pass against DC, drifting offset and hum
   float lp;
@@ -123,11 +154,22 @@ void StartFrontEnd(TapeFrontEnd* front, uint32_t sampleRate, TapeStream* rising,
                    TapeStream* falling);
 void RunFrontEnd(TapeFrontEnd* front, const float* samples, size_t count, size_t stride,
                  uint64_t firstFrame);
+// The recording has ended: the edges still held back are handed on.
+void FinishFrontEnd(TapeFrontEnd* front, uint64_t frames);
 
 // Reader: set up, one edge in, and the end of the recording.
 void StartStream(TapeStream* stream, TapeDecoder* decoder, int index, uint32_t sampleRate,
                  uint8_t* storage);
 void TakeEdge(TapeStream* stream, double frame);
+// A whole pulse found by the pulse search: its start, the change of level, its end, and its kind.
+void TakePulse(TapeStream* stream, double start, double middle, double end, int kind);
+// The pulse search of a front end at a low rate (StartFrontEnd sets it up when the rate calls for
+// it), run over filtered samples, and finished at the end of the recording.
+bool PulseSearchWanted(uint32_t sampleRate);
+void StartPulseFinder(TapePulseFinder* finder, uint32_t sampleRate, TapeStream* rising,
+                      TapeStream* falling);
+void RunPulseFinder(TapePulseFinder* finder, float value, uint64_t frame);
+void FinishPulseFinder(TapePulseFinder* finder, uint64_t frames);
 void HandOn(TapeFrontEnd* front, bool rising, double time);
 void FinishStream(TapeStream* stream, uint64_t endFrame);
 

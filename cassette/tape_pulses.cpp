@@ -1,0 +1,289 @@
+// The pulse search of the low rates. At 8000 Hz a short pulse's half is one to three samples:
+// one noisy sample past a threshold makes or loses an edge, and one edge a sample off turns a
+// short pulse into a long one. So below kSearchBelowHz the pulses are not read edge by edge but
+// found whole: the signal is taken as a sequence of pulses, each high then low, each half and the
+// whole pulse as long as a short or a long pulse at the tape's speed allows (a sample either way
+// for the edges' rounding). Of all such sequences the search (Viterbi's, over steps of a fraction
+// of a sample) keeps the one that best correlates with the samples; once a pulse lies kSearchLag
+// steps back its end is sure, and the pulse goes to its stream with its kind. The edges are timed
+// between the samples around them, as the hysteresis front end does.
+#include <cmath>
+
+#include "cassette/tape_stream.h"
+
+namespace {
+
+constexpr uint32_t kSearchBelowHz = 16000;
+constexpr double kSearchStepUs = 62.5;
+constexpr double kSpeedSlack = 0.1;          // wow, flutter and the speed's following, each way
+constexpr uint64_t kSearchLag = 512;         // steps looked ahead before a pulse is decided
+constexpr uint64_t kDecideEvery = 512;
+constexpr uint64_t kRebaseEvery = 32;
+constexpr float kNever = -1e30f;             // the score of a state no sequence reaches
+constexpr float kClickShare = 0.5f;          // a sample this far on the wrong side: a click
+constexpr float kWeakShare = 0.3f;           // a pulse this weak against the height: no pulse
+constexpr float kLevelFade = 0.999f;         // the height's fall, pulse by pulse
+static_assert(kSearchLag + kDecideEvery + 4 * kSearchMaxHalf < kSearchHistory);
+
+constexpr double kHalfUs[2][2] = {{kShortHighUs, kShortLowUs}, {kLongHighUs, kLongLowUs}};
+constexpr double kSplitUs = (kShortPulseUs + kLongPulseUs) / 2.0;  // shorter: a short pulse
+
+int ClampSteps(double steps) {
+  if (steps < 1) return 1;
+  if (steps > kSearchMaxHalf) return kSearchMaxHalf;
+  return static_cast<int>(steps);
+}
+
+// The lengths searched for at the stream's speed. States beyond the old longest halves have not
+// been followed: they start as unreached.
+void SetLengths(TapePulseSearch* p, double sampleUs) {
+  double unit = p->stream->unit;
+  double stepUs = sampleUs / p->stepsPerSample;
+  int oldHigh = 0, oldLow = 0;
+  for (int k = 0; k < 2; ++k) {
+    if (p->highMax[k] > oldHigh) oldHigh = p->highMax[k];
+    if (p->lowMax[k] > oldLow) oldLow = p->lowMax[k];
+  }
+  double split = kSplitUs * unit / stepUs;
+  for (int k = 0; k < 2; ++k) {
+    double lo = unit * (1 - kSpeedSlack), hi = unit * (1 + kSpeedSlack);
+    p->highMin[k] = ClampSteps(std::ceil((kHalfUs[k][0] * lo - sampleUs) / stepUs));
+    p->highMax[k] = ClampSteps(std::floor((kHalfUs[k][0] * hi + sampleUs) / stepUs));
+    p->lowMin[k] = ClampSteps(std::ceil((kHalfUs[k][1] * lo - sampleUs) / stepUs));
+    p->lowMax[k] = ClampSteps(std::floor((kHalfUs[k][1] * hi + sampleUs) / stepUs));
+    double total = kHalfUs[k][0] + kHalfUs[k][1];
+    p->totalMin[k] = static_cast<int>(std::ceil((total * lo - sampleUs) / stepUs));
+    p->totalMax[k] = static_cast<int>(std::floor((total * hi + sampleUs) / stepUs));
+  }
+  // Short pulses end before the split between the kinds, long ones from it on.
+  int splitStep = static_cast<int>(std::ceil(split));
+  if (p->totalMax[0] >= splitStep) p->totalMax[0] = splitStep - 1;
+  if (p->totalMin[1] < splitStep) p->totalMin[1] = splitStep;
+  for (int k = 0; k < 2; ++k) {
+    for (int h = 1; h <= kSearchMaxHalf; ++h) {
+      if (h > oldHigh) p->high[k][h] = kNever;
+      for (int l = 1; l <= kSearchMaxHalf; ++l) {
+        if (h > oldHigh || l > oldLow) p->low[k][h][l] = kNever;
+      }
+    }
+  }
+}
+
+uint16_t PackPulse(int kind, int high, int low) {
+  return static_cast<uint16_t>(kind << 10 | high << 5 | low);
+}
+
+// One step of the search with the level `g` (positive: high).
+void SearchStep(TapePulseSearch* p, float g) {
+  // The best pulse to end here, so that a new one begins.
+  float best = kNever;
+  uint16_t bestCode = 0;
+  for (int k = 0; k < 2; ++k) {
+    for (int h = p->highMin[k]; h <= p->highMax[k]; ++h) {
+      int from = p->totalMin[k] - h > p->lowMin[k] ? p->totalMin[k] - h : p->lowMin[k];
+      int to = p->totalMax[k] - h < p->lowMax[k] ? p->totalMax[k] - h : p->lowMax[k];
+      const float* low = p->low[k][h];
+      for (int l = from; l <= to; ++l) {
+        if (low[l] > best) {
+          best = low[l];
+          bestCode = PackPulse(k, h, l);
+        }
+      }
+    }
+  }
+  for (int k = 0; k < 2; ++k) {
+    for (int h = 1; h <= p->highMax[k]; ++h) {
+      float* low = p->low[k][h];
+      for (int l = p->lowMax[k]; l >= 2; --l) low[l] = low[l - 1] - g;
+      low[1] = h >= p->highMin[k] ? p->high[k][h] - g : kNever;
+    }
+    float* high = p->high[k];
+    for (int h = p->highMax[k]; h >= 2; --h) high[h] = high[h - 1] + g;
+    high[1] = best + g;
+  }
+  p->from[p->steps % kSearchHistory] = bestCode;
+  ++p->steps;
+}
+
+// Keeps the scores small: only their differences count.
+void Rebase(TapePulseSearch* p) {
+  float top = kNever;
+  for (int k = 0; k < 2; ++k) {
+    for (int h = 1; h <= p->highMax[k]; ++h) {
+      top = std::fmax(top, p->high[k][h]);
+      for (int l = 1; l <= p->lowMax[k]; ++l) top = std::fmax(top, p->low[k][h][l]);
+    }
+  }
+  for (int k = 0; k < 2; ++k) {
+    for (int h = 1; h <= p->highMax[k]; ++h) {
+      p->high[k][h] -= top;
+      for (int l = 1; l <= p->lowMax[k]; ++l) p->low[k][h][l] -= top;
+    }
+  }
+}
+
+// Where the step boundary `step` lies in frames: at the sign change of the samples next to it
+// (upward for a rising edge), timed between the two samples; halfway between them when there is
+// none.
+double EdgeFrame(const TapePulseFinder* f, const TapePulseSearch* p, uint64_t step, bool rising,
+                 uint64_t frames) {
+  uint64_t n = (step + static_cast<uint64_t>(p->stepsPerSample / 2)) /
+               static_cast<uint64_t>(p->stepsPerSample);
+  double best = static_cast<double>(step) * p->stepFrames - 0.5;
+  double nearest = 2.0;
+  for (uint64_t m = n > 1 ? n - 1 : 1; m <= n + 1 && m < frames; ++m) {
+    if (frames - (m - 1) >= kSearchSamples) continue;
+    float a = p->sign * f->samples[(m - 1) % kSearchSamples];
+    float b = p->sign * f->samples[m % kSearchSamples];
+    bool change = rising ? (a < 0.0f && b >= 0.0f) : (a >= 0.0f && b < 0.0f);
+    if (!change) continue;
+    double t = static_cast<double>(m - 1) + static_cast<double>(a / (a - b));
+    double away = std::fabs(t - best);
+    if (away < nearest) {
+      nearest = away;
+      best = t;
+    }
+  }
+  return best;
+}
+
+// The search finds pulses in silence and noise too: one whose samples lie far below the pulses'
+// height is none (a bad pulse). A click, not noise, leaves a sample far on the wrong side of the
+// pulse found around it: such a pulse's bit is in doubt (the check counts only the 1 bits, so a
+// pair of pulses swapped by a click would pass it). A sample the level changed in is not judged.
+// The height is the pulses' mean level, falling slowly while none is found.
+int JudgePulse(const TapePulseFinder* f, TapePulseSearch* p, uint64_t begin, uint64_t middle,
+               uint64_t end, uint64_t frames) {
+  uint64_t sub = static_cast<uint64_t>(p->stepsPerSample);
+  uint64_t first = (begin + sub - 1) / sub;
+  if (frames - first >= kSearchSamples) return 0;
+  float worst = 0.0f, sum = 0.0f;
+  int n = 0;
+  for (uint64_t m = first; (m + 1) * sub <= end; ++m) {
+    bool high = (m + 1) * sub <= middle;
+    if (!high && m * sub < middle) continue;  // the sample the level changed in
+    float agree = (high ? p->sign : -p->sign) * f->samples[m % kSearchSamples];
+    worst = std::fmin(worst, agree);
+    sum += agree;
+    ++n;
+  }
+  if (n == 0) return 0;
+  float mean = sum / static_cast<float>(n);
+  if (p->level > 0.0f && mean < kWeakShare * p->level) {
+    p->level *= kLevelFade;
+    return kPulseBad;
+  }
+  bool doubt = worst < -kClickShare * p->level;
+  p->level += (mean - p->level) * 0.0625f;
+  return doubt ? kPulseDoubt : 0;
+}
+
+// Traces the best sequence back from the last step and hands on its pulses that begin at or after
+// `decided` and end `lag` steps or more before the last, oldest first.
+void Decide(const TapePulseFinder* f, TapePulseSearch* p, uint64_t lag, uint64_t frames) {
+  if (p->steps <= lag) return;
+  // The pulse going on at the last step: where it began.
+  float top = kNever;
+  int ran = 1;
+  for (int k = 0; k < 2; ++k) {
+    for (int h = 1; h <= p->highMax[k]; ++h) {
+      if (p->high[k][h] > top) {
+        top = p->high[k][h];
+        ran = h;
+      }
+      for (int l = 1; l <= p->lowMax[k]; ++l) {
+        if (p->low[k][h][l] > top) {
+          top = p->low[k][h][l];
+          ran = h + l;
+        }
+      }
+    }
+  }
+  uint64_t until = p->steps - lag;
+  uint64_t oldest = p->steps > kSearchHistory ? p->steps - kSearchHistory : 0;
+  uint64_t start = p->steps - static_cast<uint64_t>(ran);
+  uint16_t found[kSearchHistory / 2];  // a pulse takes two steps at least
+  uint64_t begins[kSearchHistory / 2];
+  int count = 0;
+  while (start > oldest && start > p->decided && count < static_cast<int>(kSearchHistory / 2)) {
+    uint16_t code = p->from[start % kSearchHistory];
+    uint64_t high = code >> 5 & 31, low = code & 31;
+    if (high == 0 || low == 0 || high + low > start) break;
+    start -= high + low;
+    if (start < p->decided) break;
+    if (start + high + low <= until) {
+      found[count] = code;
+      begins[count++] = start;
+    }
+  }
+  for (int i = count - 1; i >= 0; --i) {
+    uint64_t high = found[i] >> 5 & 31, low = found[i] & 31;
+    int kind = found[i] >> 10 & 1;
+    uint64_t middle = begins[i] + high, end = middle + low;
+    bool follows = p->lastEnd >= 0 && begins[i] == p->decided;
+    double begin = follows ? p->lastEnd : EdgeFrame(f, p, begins[i], true, frames);
+    double turn = EdgeFrame(f, p, middle, false, frames);
+    double to = EdgeFrame(f, p, end, true, frames);
+    kind |= JudgePulse(f, p, begins[i], middle, end, frames);
+    // Silence and weak noise give one bad pulse, as a gap in the edges would.
+    if (kind != kPulseBad || !p->lastBad) TakePulse(p->stream, begin, turn, to, kind);
+    p->lastBad = kind == kPulseBad;
+    p->lastEnd = to;
+    p->decided = end;
+  }
+}
+
+void StartSearch(TapePulseSearch* p, TapeStream* stream, float sign, uint32_t sampleRate) {
+  *p = TapePulseSearch{};
+  p->stream = stream;
+  p->sign = sign;
+  double sampleUs = 1e6 / sampleRate;
+  int sub = static_cast<int>(std::lround(sampleUs / kSearchStepUs));
+  p->stepsPerSample = sub < 2 ? 2 : sub;
+  p->stepFrames = 1.0 / p->stepsPerSample;
+  p->lastEnd = -1;
+  for (int k = 0; k < 2; ++k) {
+    for (int h = 0; h <= kSearchMaxHalf; ++h) {
+      p->high[k][h] = 0.0f;
+      for (int l = 0; l <= kSearchMaxHalf; ++l) p->low[k][h][l] = 0.0f;
+    }
+  }
+  SetLengths(p, sampleUs);
+}
+
+bool SearchActive(const TapePulseSearch* p) {
+  return p->stream != nullptr && StreamActive(p->stream->decoder, p->stream->index);
+}
+
+}  // namespace
+
+bool PulseSearchWanted(uint32_t sampleRate) { return sampleRate < kSearchBelowHz; }
+
+void StartPulseFinder(TapePulseFinder* finder, uint32_t sampleRate, TapeStream* rising,
+                      TapeStream* falling) {
+  for (float& v : finder->samples) v = 0.0f;
+  StartSearch(&finder->search[0], rising, 1.0f, sampleRate);
+  StartSearch(&finder->search[1], falling, -1.0f, sampleRate);
+  finder->sampleUs = 1e6 / sampleRate;
+}
+
+void RunPulseFinder(TapePulseFinder* finder, float value, uint64_t frame) {
+  finder->samples[frame % kSearchSamples] = value;
+  for (TapePulseSearch& p : finder->search) {
+    if (!SearchActive(&p)) continue;
+    float g = p.sign * value;
+    for (int k = 0; k < p.stepsPerSample; ++k) SearchStep(&p, g);
+    if (p.steps % kRebaseEvery < static_cast<uint64_t>(p.stepsPerSample)) Rebase(&p);
+    if (p.steps - p.decided >= kSearchLag + kDecideEvery &&
+        p.steps % kDecideEvery < static_cast<uint64_t>(p.stepsPerSample)) {
+      Decide(finder, &p, kSearchLag, frame + 1);
+      SetLengths(&p, finder->sampleUs);
+    }
+  }
+}
+
+void FinishPulseFinder(TapePulseFinder* finder, uint64_t frames) {
+  for (TapePulseSearch& p : finder->search) {
+    if (SearchActive(&p)) Decide(finder, &p, 0, frames);
+  }
+}

@@ -23,7 +23,7 @@ constexpr float kNever = -1e30f;             // the score of a state no sequence
 constexpr float kClickShare = 0.5f;          // a sample this far on the wrong side: a click
 constexpr float kWeakShare = 0.3f;           // a pulse this weak against the height: no pulse
 constexpr float kLevelFade = 0.999f;         // the height's fall, pulse by pulse
-static_assert(kSearchLag + kDecideEvery + 4 * kSearchMaxHalf < kSearchHistory);
+static_assert(kSearchLag + kDecideEvery + 4 * static_cast<uint64_t>(kSearchMaxHalf) < kSearchHistory);
 
 constexpr double kHalfUs[2][2] = {{kShortHighUs, kShortLowUs}, {kLongHighUs, kLongLowUs}};
 constexpr double kSplitUs = (kShortPulseUs + kLongPulseUs) / 2.0;  // shorter: a short pulse

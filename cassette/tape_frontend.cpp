@@ -13,6 +13,7 @@ constexpr double kHighPassHz = 150.0;
 constexpr float kHysteresisShare = 0.2f;  // of the pulses' height
 constexpr float kLevelFloor = 1e-5f;
 constexpr double kDropAfterUs = 3000.0;   // no half pulse is this long
+constexpr uint32_t kMedianFromHz = 32000;  // a half pulse is six samples or more from here
 
 }  // namespace
 
@@ -25,6 +26,15 @@ void HandOn(TapeFrontEnd* front, bool rising, double time) {
 }
 
 namespace {
+
+// The middle of five samples: a click of one or two samples goes, an edge stays where it is.
+float Median5(float a, float b, float c, float d, float e) {
+  // The lower of the lower ones of two pairs lies below the middle, the higher of the higher ones
+  // above it: the middle of the five is the middle of the other three.
+  float x = std::fmax(std::fmin(a, b), std::fmin(c, d));
+  float y = std::fmin(std::fmax(a, b), std::fmax(c, d));
+  return std::fmax(std::fmin(x, y), std::fmin(std::fmax(x, y), e));
+}
 
 // The pulses' height follows each half-period's peak; a click can lift it only a little at once.
 void FollowLevel(TapeFrontEnd* front) {
@@ -78,6 +88,7 @@ void StartFrontEnd(TapeFrontEnd* front, uint32_t sampleRate, TapeStream* rising,
   front->minHalf = clickUs * rate / 1e6;
   front->rising = rising;
   front->falling = falling;
+  front->median = sampleRate >= kMedianFromHz;
 }
 
 namespace {
@@ -129,10 +140,20 @@ void RunFrontEnd(TapeFrontEnd* front, const float* samples, size_t count, size_t
   const float lpGain = front->lpGain;
   const float hpGain = front->hpGain;
   double base = static_cast<double>(firstFrame) - 1.0;
+  float* held = front->held;
+  const bool median = front->median;
   for (size_t i = 0; i < count; ++i) {
     float x = samples[i * stride];
     if (!(x == x)) x = 0.0f;  // NaN reads as silence; far beyond full scale as clipped
     x = x > 8.0f ? 8.0f : (x < -8.0f ? -8.0f : x);
+    if (median) {
+      float m = Median5(held[0], held[1], held[2], held[3], x);
+      held[0] = held[1];
+      held[1] = held[2];
+      held[2] = held[3];
+      held[3] = x;
+      x = m;
+    }
     lp += lpGain * (x - lp);
     hp = hpGain * (hp + lp - lpPrev);
     lpPrev = lp;

@@ -23,6 +23,7 @@ constexpr float kNever = -1e30f;             // the score of a state no sequence
 constexpr float kClickShare = 0.5f;          // a sample this far on the wrong side: a click
 constexpr float kWeakShare = 0.3f;           // a pulse this weak against the height: no pulse
 constexpr float kLevelFade = 0.999f;         // the height's fall, pulse by pulse
+constexpr double kLengthCost = 0.5;          // per square sample a half is off its length
 static_assert(kSearchLag + kDecideEvery + 4 * static_cast<uint64_t>(kSearchMaxHalf) < kSearchHistory);
 
 constexpr double kHalfUs[2][2] = {{kShortHighUs, kShortLowUs}, {kLongHighUs, kLongLowUs}};
@@ -55,6 +56,15 @@ void SetLengths(TapePulseSearch* p, double sampleUs) {
     p->totalMin[k] = static_cast<int>(std::ceil((total * lo - sampleUs) / stepUs));
     p->totalMax[k] = static_cast<int>(std::floor((total * hi + sampleUs) / stepUs));
   }
+  // Lengths away from the nominal cost a little, so that noise does not move an edge for nothing.
+  for (int k = 0; k < 2; ++k) {
+    for (int n = 0; n <= kSearchMaxHalf; ++n) {
+      double high = (n * stepUs - kHalfUs[k][0] * unit) / sampleUs;
+      double low = (n * stepUs - kHalfUs[k][1] * unit) / sampleUs;
+      p->highCost[k][n] = static_cast<float>(kLengthCost * high * high);
+      p->lowCost[k][n] = static_cast<float>(kLengthCost * low * low);
+    }
+  }
   // Short pulses end before the split between the kinds, long ones from it on.
   int splitStep = static_cast<int>(std::ceil(split));
   if (p->totalMax[0] >= splitStep) p->totalMax[0] = splitStep - 1;
@@ -75,6 +85,7 @@ uint16_t PackPulse(int kind, int high, int low) {
 
 // One step of the search with the level `g` (positive: high).
 void SearchStep(TapePulseSearch* p, float g) {
+  const float level = p->level;
   // The best pulse to end here, so that a new one begins.
   float best = kNever;
   uint16_t bestCode = 0;
@@ -83,9 +94,11 @@ void SearchStep(TapePulseSearch* p, float g) {
       int from = p->totalMin[k] - h > p->lowMin[k] ? p->totalMin[k] - h : p->lowMin[k];
       int to = p->totalMax[k] - h < p->lowMax[k] ? p->totalMax[k] - h : p->lowMax[k];
       const float* low = p->low[k][h];
+      const float* cost = p->lowCost[k];
       for (int l = from; l <= to; ++l) {
-        if (low[l] > best) {
-          best = low[l];
+        float score = low[l] - level * cost[l];
+        if (score > best) {
+          best = score;
           bestCode = PackPulse(k, h, l);
         }
       }
@@ -95,7 +108,7 @@ void SearchStep(TapePulseSearch* p, float g) {
     for (int h = 1; h <= p->highMax[k]; ++h) {
       float* low = p->low[k][h];
       for (int l = p->lowMax[k]; l >= 2; --l) low[l] = low[l - 1] - g;
-      low[1] = h >= p->highMin[k] ? p->high[k][h] - g : kNever;
+      low[1] = h >= p->highMin[k] ? p->high[k][h] - g - level * p->highCost[k][h] : kNever;
     }
     float* high = p->high[k];
     for (int h = p->highMax[k]; h >= 2; --h) high[h] = high[h - 1] + g;
@@ -224,7 +237,8 @@ void Decide(const TapePulseFinder* f, TapePulseSearch* p, uint64_t lag, uint64_t
     double begin = follows ? p->lastEnd : EdgeFrame(f, p, begins[i], true, frames);
     double turn = EdgeFrame(f, p, middle, false, frames);
     double to = EdgeFrame(f, p, end, true, frames);
-    kind |= JudgePulse(f, p, begins[i], middle, end, frames);
+    int judged = JudgePulse(f, p, begins[i], middle, end, frames);
+    kind = judged == kPulseBad ? kPulseBad : kind | judged;
     // Silence and weak noise give one bad pulse, as a gap in the edges would.
     if (kind != kPulseBad || !p->lastBad) TakePulse(p->stream, begin, turn, to, kind);
     p->lastBad = kind == kPulseBad;

@@ -33,6 +33,8 @@ struct TapePulseSearch {
   double stepFrames;
   // Lengths in steps, for short [0] and long [1] pulses: each half, and the whole pulse.
   int highMin[2], highMax[2], lowMin[2], lowMax[2], totalMin[2], totalMax[2];
+  float highCost[2][kSearchMaxHalf + 1];  // [kind][steps]: what a half of that length costs
+  float lowCost[2][kSearchMaxHalf + 1];
   float high[2][kSearchMaxHalf + 1];                       // [kind][steps high so far]
   float low[2][kSearchMaxHalf + 1][kSearchMaxHalf + 1];    // [kind][steps high][steps low so far]
   uint16_t from[kSearchHistory];  // the pulse that ended where each step began a new one
@@ -52,6 +54,8 @@ struct TapePulseFinder {
 // Filters and edge finder of one channel.
 struct TapeFrontEnd {
   TapePulseFinder* pulses;  // null: edges come from the hysteresis
+  bool median;     // clicks taken out by the middle of five samples
+  float held[4];   // the samples before the present one
   float lpGain;   // one-pole low-pass against noise
   float hpGain;   // one-pole high-pass against DC, drifting offset and hum
   float lp;

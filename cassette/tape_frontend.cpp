@@ -28,12 +28,15 @@ void HandOn(TapeFrontEnd* front, bool rising, double time) {
 namespace {
 
 // The middle of five samples: a click of one or two samples goes, an edge stays where it is.
+float Lower(float a, float b) { return b < a ? b : a; }
+float Higher(float a, float b) { return a < b ? b : a; }
+
 float Median5(float a, float b, float c, float d, float e) {
   // The lower of the lower ones of two pairs lies below the middle, the higher of the higher ones
   // above it: the middle of the five is the middle of the other three.
-  float x = std::fmax(std::fmin(a, b), std::fmin(c, d));
-  float y = std::fmin(std::fmax(a, b), std::fmax(c, d));
-  return std::fmax(std::fmin(x, y), std::fmin(std::fmax(x, y), e));
+  float x = Higher(Lower(a, b), Lower(c, d));
+  float y = Lower(Higher(a, b), Higher(c, d));
+  return Higher(Lower(x, y), Lower(Higher(x, y), e));
 }
 
 // The pulses' height follows each half-period's peak; a click can lift it only a little at once.

@@ -18,8 +18,6 @@ constexpr double kSearchStepUs = 62.5;
 constexpr double kSpeedSlack = 0.1;          // wow, flutter and the speed's following, each way
 constexpr uint64_t kSearchLag = 512;         // steps looked ahead before a pulse is decided
 constexpr uint64_t kDecideEvery = 512;
-constexpr uint64_t kRebaseEvery = 32;
-constexpr float kNever = -1e30f;             // the score of a state no sequence reaches
 constexpr float kClickShare = 0.5f;          // a sample this far on the wrong side: a click
 constexpr float kWeakShare = 0.3f;           // a pulse this weak against the height: no pulse
 constexpr float kLevelFade = 0.999f;         // the height's fall, pulse by pulse
@@ -35,16 +33,10 @@ int ClampSteps(double steps) {
   return static_cast<int>(steps);
 }
 
-// The lengths searched for at the stream's speed. States beyond the old longest halves have not
-// been followed: they start as unreached.
+// The lengths searched for at the stream's speed, and what each costs at the pulses' height.
 void SetLengths(TapePulseSearch* p, double sampleUs) {
   double unit = p->stream->unit;
   double stepUs = sampleUs / p->stepsPerSample;
-  int oldHigh = 0, oldLow = 0;
-  for (int k = 0; k < 2; ++k) {
-    if (p->highMax[k] > oldHigh) oldHigh = p->highMax[k];
-    if (p->lowMax[k] > oldLow) oldLow = p->lowMax[k];
-  }
   double split = kSplitUs * unit / stepUs;
   for (int k = 0; k < 2; ++k) {
     double lo = unit * (1 - kSpeedSlack), hi = unit * (1 + kSpeedSlack);
@@ -61,42 +53,43 @@ void SetLengths(TapePulseSearch* p, double sampleUs) {
     for (int n = 0; n <= kSearchMaxHalf; ++n) {
       double high = (n * stepUs - kHalfUs[k][0] * unit) / sampleUs;
       double low = (n * stepUs - kHalfUs[k][1] * unit) / sampleUs;
-      p->highCost[k][n] = static_cast<float>(kLengthCost * high * high);
-      p->lowCost[k][n] = static_cast<float>(kLengthCost * low * low);
+      p->highCost[k][n] = p->level * kLengthCost * high * high;
+      p->lowCost[k][n] = p->level * kLengthCost * low * low;
     }
   }
   // Short pulses end before the split between the kinds, long ones from it on.
   int splitStep = static_cast<int>(std::ceil(split));
   if (p->totalMax[0] >= splitStep) p->totalMax[0] = splitStep - 1;
   if (p->totalMin[1] < splitStep) p->totalMin[1] = splitStep;
-  for (int k = 0; k < 2; ++k) {
-    for (int h = 1; h <= kSearchMaxHalf; ++h) {
-      if (h > oldHigh) p->high[k][h] = kNever;
-      for (int l = 1; l <= kSearchMaxHalf; ++l) {
-        if (h > oldHigh || l > oldLow) p->low[k][h][l] = kNever;
-      }
-    }
-  }
 }
 
 uint16_t PackPulse(int kind, int high, int low) {
   return static_cast<uint16_t>(kind << 10 | high << 5 | low);
 }
 
-// One step of the search with the level `g` (positive: high).
+// One step of the search with the level `g` (positive: high). A pulse that began at step s, high
+// for h steps and low for l up to this step t, scores what came before it, plus the levels of its
+// high steps, less those of its low ones, less the costs of its lengths. With G the running sum of
+// the levels and A(s) = (the best score of a sequence ending at s - 1) - G(s - 1), that is
+// A(s) + 2 G(s + h - 1) - G(t) - costs: the best pulse to end here comes from two rings, with no
+// state to move along.
 void SearchStep(TapePulseSearch* p, float g) {
-  const float level = p->level;
-  // The best pulse to end here, so that a new one begins.
-  float best = kNever;
+  uint64_t t = p->steps;
+  double sum = p->sums[(t - 1) % kSearchRing] + g;
+  p->sums[t % kSearchRing] = sum;
+  double best = -1e300;
   uint16_t bestCode = 0;
   for (int k = 0; k < 2; ++k) {
+    const double* lowCost = p->lowCost[k];
     for (int h = p->highMin[k]; h <= p->highMax[k]; ++h) {
       int from = p->totalMin[k] - h > p->lowMin[k] ? p->totalMin[k] - h : p->lowMin[k];
       int to = p->totalMax[k] - h < p->lowMax[k] ? p->totalMax[k] - h : p->lowMax[k];
-      const float* low = p->low[k][h];
-      const float* cost = p->lowCost[k];
+      double highCost = p->highCost[k][h];
       for (int l = from; l <= to; ++l) {
-        float score = low[l] - level * cost[l];
+        uint64_t begin = t + 1 - static_cast<uint64_t>(h + l);
+        double score = p->starts[begin % kSearchRing] +
+                       2 * p->sums[(t - static_cast<uint64_t>(l)) % kSearchRing] - highCost -
+                       lowCost[l];
         if (score > best) {
           best = score;
           bestCode = PackPulse(k, h, l);
@@ -104,35 +97,9 @@ void SearchStep(TapePulseSearch* p, float g) {
       }
     }
   }
-  for (int k = 0; k < 2; ++k) {
-    for (int h = 1; h <= p->highMax[k]; ++h) {
-      float* low = p->low[k][h];
-      for (int l = p->lowMax[k]; l >= 2; --l) low[l] = low[l - 1] - g;
-      low[1] = h >= p->highMin[k] ? p->high[k][h] - g - level * p->highCost[k][h] : kNever;
-    }
-    float* high = p->high[k];
-    for (int h = p->highMax[k]; h >= 2; --h) high[h] = high[h - 1] + g;
-    high[1] = best + g;
-  }
-  p->from[p->steps % kSearchHistory] = bestCode;
-  ++p->steps;
-}
-
-// Keeps the scores small: only their differences count.
-void Rebase(TapePulseSearch* p) {
-  float top = kNever;
-  for (int k = 0; k < 2; ++k) {
-    for (int h = 1; h <= p->highMax[k]; ++h) {
-      top = std::fmax(top, p->high[k][h]);
-      for (int l = 1; l <= p->lowMax[k]; ++l) top = std::fmax(top, p->low[k][h][l]);
-    }
-  }
-  for (int k = 0; k < 2; ++k) {
-    for (int h = 1; h <= p->highMax[k]; ++h) {
-      p->high[k][h] -= top;
-      for (int l = 1; l <= p->lowMax[k]; ++l) p->low[k][h][l] -= top;
-    }
-  }
+  p->starts[(t + 1) % kSearchRing] = best - 2 * sum;
+  p->from[(t + 1) % kSearchHistory] = bestCode;
+  p->steps = t + 1;
 }
 
 // Where the step boundary `step` lies in frames: at the sign change of the samples next to it
@@ -195,18 +162,26 @@ int JudgePulse(const TapePulseFinder* f, TapePulseSearch* p, uint64_t begin, uin
 // `decided` and end `lag` steps or more before the last, oldest first.
 void Decide(const TapePulseFinder* f, TapePulseSearch* p, uint64_t lag, uint64_t frames) {
   if (p->steps <= lag) return;
-  // The pulse going on at the last step: where it began.
-  float top = kNever;
+  // The pulse going on at the last step: where it began. Scores here leave out G(t).
+  uint64_t t = p->steps - 1;
+  double now = p->sums[t % kSearchRing];
+  double top = -1e300;
   int ran = 1;
   for (int k = 0; k < 2; ++k) {
     for (int h = 1; h <= p->highMax[k]; ++h) {
-      if (p->high[k][h] > top) {
-        top = p->high[k][h];
+      double high = p->starts[(t + 1 - static_cast<uint64_t>(h)) % kSearchRing];
+      if (high > top) {
+        top = high;
         ran = h;
       }
+      if (h < p->highMin[k]) continue;
       for (int l = 1; l <= p->lowMax[k]; ++l) {
-        if (p->low[k][h][l] > top) {
-          top = p->low[k][h][l];
+        uint64_t begin = t + 1 - static_cast<uint64_t>(h + l);
+        double low = p->starts[begin % kSearchRing] +
+                     2 * (p->sums[(t - static_cast<uint64_t>(l)) % kSearchRing] - now) -
+                     p->highCost[k][h];
+        if (low > top) {
+          top = low;
           ran = h + l;
         }
       }
@@ -232,18 +207,19 @@ void Decide(const TapePulseFinder* f, TapePulseSearch* p, uint64_t lag, uint64_t
   for (int i = count - 1; i >= 0; --i) {
     uint64_t high = found[i] >> 5 & 31, low = found[i] & 31;
     int kind = found[i] >> 10 & 1;
-    uint64_t middle = begins[i] + high, end = middle + low;
     bool follows = p->lastEnd >= 0 && begins[i] == p->decided;
-    double begin = follows ? p->lastEnd : EdgeFrame(f, p, begins[i], true, frames);
+    // Steps counted from the first sample.
+    uint64_t first = begins[i] - kSearchRing, middle = first + high, end = middle + low;
+    double begin = follows ? p->lastEnd : EdgeFrame(f, p, first, true, frames);
     double turn = EdgeFrame(f, p, middle, false, frames);
     double to = EdgeFrame(f, p, end, true, frames);
-    int judged = JudgePulse(f, p, begins[i], middle, end, frames);
+    int judged = JudgePulse(f, p, first, middle, end, frames);
     kind = judged == kPulseBad ? kPulseBad : kind | judged;
     // Silence and weak noise give one bad pulse, as a gap in the edges would.
     if (kind != kPulseBad || !p->lastBad) TakePulse(p->stream, begin, turn, to, kind);
     p->lastBad = kind == kPulseBad;
     p->lastEnd = to;
-    p->decided = end;
+    p->decided = end + kSearchRing;
   }
 }
 
@@ -256,12 +232,8 @@ void StartSearch(TapePulseSearch* p, TapeStream* stream, float sign, uint32_t sa
   p->stepsPerSample = sub < 2 ? 2 : sub;
   p->stepFrames = 1.0 / p->stepsPerSample;
   p->lastEnd = -1;
-  for (int k = 0; k < 2; ++k) {
-    for (int h = 0; h <= kSearchMaxHalf; ++h) {
-      p->high[k][h] = 0.0f;
-      for (int l = 0; l <= kSearchMaxHalf; ++l) p->low[k][h][l] = 0.0f;
-    }
-  }
+  p->steps = kSearchRing;  // steps count from here, so that the rings reach back from the start
+  p->decided = kSearchRing;
   SetLengths(p, sampleUs);
 }
 
@@ -287,7 +259,6 @@ void RunPulseFinder(TapePulseFinder* finder, float value, uint64_t frame) {
     if (!SearchActive(&p)) continue;
     float g = p.sign * value;
     for (int k = 0; k < p.stepsPerSample; ++k) SearchStep(&p, g);
-    if (p.steps % kRebaseEvery < static_cast<uint64_t>(p.stepsPerSample)) Rebase(&p);
     if (p.steps - p.decided >= kSearchLag + kDecideEvery &&
         p.steps % kDecideEvery < static_cast<uint64_t>(p.stepsPerSample)) {
       Decide(finder, &p, kSearchLag, frame + 1);

@@ -25,6 +25,7 @@ struct TapeStream;
 constexpr int kSearchMaxHalf = 24;      // steps in the longest half the search holds
 constexpr uint32_t kSearchHistory = 4096;  // steps of the search's choices kept (a power of two)
 constexpr uint32_t kSearchSamples = 4096;  // samples kept to time the edges (a power of two)
+constexpr uint32_t kSearchRing = 64;       // steps of running sums kept: two halves and more
 
 struct TapePulseSearch {
   TapeStream* stream;  // where the pulses go; its speed sets the lengths searched for
@@ -33,10 +34,10 @@ struct TapePulseSearch {
   double stepFrames;
   // Lengths in steps, for short [0] and long [1] pulses: each half, and the whole pulse.
   int highMin[2], highMax[2], lowMin[2], lowMax[2], totalMin[2], totalMax[2];
-  float highCost[2][kSearchMaxHalf + 1];  // [kind][steps]: what a half of that length costs
-  float lowCost[2][kSearchMaxHalf + 1];
-  float high[2][kSearchMaxHalf + 1];                       // [kind][steps high so far]
-  float low[2][kSearchMaxHalf + 1][kSearchMaxHalf + 1];    // [kind][steps high][steps low so far]
+  double highCost[2][kSearchMaxHalf + 1];  // [kind][steps]: what a half of that length costs
+  double lowCost[2][kSearchMaxHalf + 1];
+  double sums[kSearchRing];    // by step: the running sum of the levels, G
+  double starts[kSearchRing];  // by step s: A(s), the best score before s, less G(s - 1)
   uint16_t from[kSearchHistory];  // the pulse that ended where each step began a new one
   uint64_t steps;
   uint64_t decided;    // pulses that began before this step are handed on

@@ -247,7 +247,7 @@ bool PulseSearchWanted(uint32_t sampleRate) { return sampleRate < kSearchBelowHz
 
 void StartPulseFinder(TapePulseFinder* finder, uint32_t sampleRate, TapeStream* rising,
                       TapeStream* falling) {
-  for (float& v : finder->samples) v = 0.0f;
+  *finder = TapePulseFinder{};
   StartSearch(&finder->search[0], rising, 1.0f, sampleRate);
   StartSearch(&finder->search[1], falling, -1.0f, sampleRate);
   finder->sampleUs = 1e6 / sampleRate;

@@ -84,6 +84,17 @@ void BM_DecodeNoisyMono44100(benchmark::State& state) {
   RunDecoder(state, frames, 44100, 1);
 }
 
+// Below 16000 Hz the pulses come from the pulse search, not the edges.
+void BM_DecodeMono8000(benchmark::State& state) {
+  static const std::vector<float> frames = Recording(8000);
+  RunDecoder(state, frames, 8000, 1);
+}
+
+void BM_DecodeMono11025(benchmark::State& state) {
+  static const std::vector<float> frames = Recording(11025);
+  RunDecoder(state, frames, 11025, 1);
+}
+
 // Both channels are read until the files turn up on the second.
 void BM_DecodeSecondOfTwoChannels48000(benchmark::State& state) {
   static const std::vector<float> frames = [] {
@@ -100,5 +111,7 @@ void BM_DecodeSecondOfTwoChannels48000(benchmark::State& state) {
 BENCHMARK(BM_DecodeMono44100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeNoisyMono44100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSecondOfTwoChannels48000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeMono8000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeMono11025)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -18,7 +18,6 @@ constexpr double kSearchStepUs = 62.5;
 constexpr double kSpeedSlack = 0.1;          // wow, flutter and the speed's following, each way
 constexpr uint64_t kSearchLag = 512;         // steps looked ahead before a pulse is decided
 constexpr uint64_t kDecideEvery = 512;
-constexpr float kClickShare = 0.5f;          // a sample this far on the wrong side: a click
 constexpr float kWeakShare = 0.3f;           // a pulse this weak against the height: no pulse
 constexpr float kLevelFade = 0.999f;         // the height's fall, pulse by pulse
 constexpr double kLengthCost = 0.5;          // per square sample a half is off its length
@@ -128,23 +127,20 @@ double EdgeFrame(const TapePulseFinder* f, const TapePulseSearch* p, uint64_t st
 }
 
 // The search finds pulses in silence and noise too: one whose samples lie far below the pulses'
-// height is none (a bad pulse). A click, not noise, leaves a sample far on the wrong side of the
-// pulse found around it: such a pulse's bit is in doubt (the check counts only the 1 bits, so a
-// pair of pulses swapped by a click would pass it). A sample the level changed in is not judged.
-// The height is the pulses' mean level, falling slowly while none is found.
+// height is none (a bad pulse). A sample the level changed in is not judged. The height is the
+// pulses' mean level, falling slowly while none is found. (Whether a pulse is in doubt, its
+// stream judges from its edges.)
 int JudgePulse(const TapePulseFinder* f, TapePulseSearch* p, uint64_t begin, uint64_t middle,
                uint64_t end, uint64_t frames) {
   uint64_t sub = static_cast<uint64_t>(p->stepsPerSample);
   uint64_t first = (begin + sub - 1) / sub;
   if (frames - first >= kSearchSamples) return 0;
-  float worst = 0.0f, sum = 0.0f;
+  float sum = 0.0f;
   int n = 0;
   for (uint64_t m = first; (m + 1) * sub <= end; ++m) {
     bool high = (m + 1) * sub <= middle;
     if (!high && m * sub < middle) continue;  // the sample the level changed in
-    float agree = (high ? p->sign : -p->sign) * f->samples[m % kSearchSamples];
-    worst = std::fmin(worst, agree);
-    sum += agree;
+    sum += (high ? p->sign : -p->sign) * f->samples[m % kSearchSamples];
     ++n;
   }
   if (n == 0) return 0;
@@ -153,9 +149,8 @@ int JudgePulse(const TapePulseFinder* f, TapePulseSearch* p, uint64_t begin, uin
     p->level *= kLevelFade;
     return kPulseBad;
   }
-  bool doubt = worst < -kClickShare * p->level;
   p->level += (mean - p->level) * 0.0625f;
-  return doubt ? kPulseDoubt : 0;
+  return 0;
 }
 
 // Traces the best sequence back from the last step and hands on its pulses that begin at or after
@@ -213,8 +208,7 @@ void Decide(const TapePulseFinder* f, TapePulseSearch* p, uint64_t lag, uint64_t
     double begin = follows ? p->lastEnd : EdgeFrame(f, p, first, true, frames);
     double turn = EdgeFrame(f, p, middle, false, frames);
     double to = EdgeFrame(f, p, end, true, frames);
-    int judged = JudgePulse(f, p, first, middle, end, frames);
-    kind = judged == kPulseBad ? kPulseBad : kind | judged;
+    if (JudgePulse(f, p, first, middle, end, frames) == kPulseBad) kind = kPulseBad;
     // Silence and weak noise give one bad pulse, as a gap in the edges would.
     if (kind != kPulseBad || !p->lastBad) TakePulse(p->stream, begin, turn, to, kind);
     p->lastBad = kind == kPulseBad;

@@ -453,6 +453,16 @@ void TakePulse(TapeStream* s, double start, double middle, double end, int kind)
   s->lastEdge = end;
   if (kind != kPulseBad) s->lastFrame = static_cast<uint64_t>(end);  // where the pulses ran to
   TrackSpeed(s, end - start, kind & ~kPulseDoubt);
+  // Timed edge to edge, the pulse must say the same as the search: one that lies near the middle
+  // of the two kinds, reads as the other kind, or has halves that do not fit is in doubt. Where a
+  // half pulse is a few samples, a click can swap a short and a long pulse, which the check
+  // cannot see; the pulses it leaves are of that sort.
+  if (kind != kPulseBad && s->state == kInCopy) {
+    int timed = Classify(s, end - start);
+    if (timed != (kind & kPulseLong) || !HalvesFit(s, kind & kPulseLong, start, end - start)) {
+      kind |= kPulseDoubt;
+    }
+  }
   if (s->state != kInCopy) kind &= ~kPulseDoubt;
   Dispatch(s, kind, start);
 }

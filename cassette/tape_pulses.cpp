@@ -1,20 +1,21 @@
-// The pulse search of the low rates. At 8000 Hz a short pulse's half is one to three samples:
-// one noisy sample past a threshold makes or loses an edge, and one edge a sample off turns a
-// short pulse into a long one. So below kSearchBelowHz the pulses are not read edge by edge but
-// found whole: the signal is taken as a sequence of pulses, each high then low, each half and the
-// whole pulse as long as a short or a long pulse at the tape's speed allows (a sample either way
-// for the edges' rounding). Of all such sequences the search (Viterbi's, over steps of a fraction
-// of a sample) keeps the one that best correlates with the samples; once a pulse lies kSearchLag
-// steps back its end is sure, and the pulse goes to its stream with its kind. The edges are timed
-// between the samples around them, as the hysteresis front end does.
+// The pulse search of the low rates. At 8000 Hz a short pulse's half is one to three samples, at
+// 16000 Hz three to five: one noisy sample past a threshold makes or loses an edge, one edge a
+// sample off turns a short pulse into a long one, and a click splits a half. So below
+// kSearchBelowHz the pulses are not read edge by edge but found whole: the signal is taken as a
+// sequence of pulses, each high then low, each half and the whole pulse as long as a short or a
+// long pulse at the tape's speed allows (a sample either way for the edges' rounding). Of all
+// such sequences the search (Viterbi's, over steps of a sample or half a sample) keeps the one
+// that best correlates with the samples; once a pulse lies kSearchLag steps back its end is
+// sure, and the pulse goes to its stream with its kind. The edges are timed between the samples
+// around them, as the hysteresis front end does, and the stream judges the pulse by them too.
 #include <cmath>
 
 #include "cassette/tape_stream.h"
 
 namespace {
 
-constexpr uint32_t kSearchBelowHz = 16000;
-constexpr double kSearchStepUs = 62.5;
+constexpr uint32_t kSearchBelowHz = 20000;
+constexpr double kSearchStepUs = 62.5;      // a sample at 16000 Hz
 constexpr double kSpeedSlack = 0.1;          // wow, flutter and the speed's following, each way
 constexpr uint64_t kSearchLag = 512;         // steps looked ahead before a pulse is decided
 constexpr uint64_t kDecideEvery = 512;
@@ -222,8 +223,9 @@ void StartSearch(TapePulseSearch* p, TapeStream* stream, float sign, uint32_t sa
   p->stream = stream;
   p->sign = sign;
   double sampleUs = 1e6 / sampleRate;
-  int sub = static_cast<int>(std::lround(sampleUs / kSearchStepUs));
-  p->stepsPerSample = sub < 2 ? 2 : sub;
+  // Two steps a sample at the lowest rates, where an edge between two samples matters; one from
+  // a sample of about kSearchStepUs on.
+  p->stepsPerSample = sampleUs > kSearchStepUs * 1.1 ? 2 : 1;
   p->stepFrames = 1.0 / p->stepsPerSample;
   p->lastEnd = -1;
   p->steps = kSearchRing;  // steps count from here, so that the rings reach back from the start

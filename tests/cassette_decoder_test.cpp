@@ -177,6 +177,8 @@ const SignalCase kSignalCases[] = {
      Clean(44100, kFast, false, [](Samples* s, uint32_t r) { AddHum(s, r, 60, 0.3f); }), false, 1.0},
     {"clicks", Clean(44100, kFast, false, [](Samples* s, uint32_t r) { AddClicks(s, r, 4, 9); }),
      false, 1.0},
+    {"clicks at 16000 Hz, where one is half a short half pulse",
+     Clean(16000, kFast, false, [](Samples* s, uint32_t r) { AddClicks(s, r, 4, 9); }), false, 1.0},
     {"noise before, between and after", NoiseAround, false, 1.0},
     {"right of two channels, left silent", OnChannel(2, 1, false), false, 1.0, 1},
     {"third of four channels, others noisy", OnChannel(4, 2, true), false, 1.0, 2},

@@ -16,6 +16,7 @@ namespace {
 
 constexpr uint32_t kSearchBelowHz = 20000;
 constexpr double kSearchStepUs = 62.5;      // a sample at 16000 Hz
+constexpr double kCoarseSampleUs = 100.0;    // samples longer than this: below 10000 Hz
 constexpr double kSpeedSlack = 0.1;          // wow, flutter and the speed's following, each way
 constexpr uint64_t kSearchLag = 512;         // steps looked ahead before a pulse is decided
 constexpr uint64_t kDecideEvery = 512;
@@ -111,7 +112,12 @@ double EdgeFrame(const TapePulseFinder* f, const TapePulseSearch* p, uint64_t st
                static_cast<uint64_t>(p->stepsPerSample);
   double best = static_cast<double>(step) * p->stepFrames - 0.5;
   double nearest = 2.0;
-  for (uint64_t m = n > 1 ? n - 1 : 1; m <= n + 1 && m < frames; ++m) {
+  // With steps of half a sample the search puts an edge within half a sample, and the sign
+  // change is looked for right there; with steps of a sample, and where a sample is a quarter of
+  // a short pulse (below 10000 Hz), a sample either way too, which times a pulse that a click
+  // bent nearer the middle of the two kinds, where its stream doubts it.
+  uint64_t reach = p->stepsPerSample == 1 || p->sampleUs > kCoarseSampleUs ? 1 : 0;
+  for (uint64_t m = n > reach ? n - reach : 1; m <= n + reach && m < frames; ++m) {
     if (frames - (m - 1) >= kSearchSamples) continue;
     float a = p->sign * f->samples[(m - 1) % kSearchSamples];
     float b = p->sign * f->samples[m % kSearchSamples];
@@ -227,6 +233,7 @@ void StartSearch(TapePulseSearch* p, TapeStream* stream, float sign, uint32_t sa
   // a sample of about kSearchStepUs on.
   p->stepsPerSample = sampleUs > kSearchStepUs * 1.1 ? 2 : 1;
   p->stepFrames = 1.0 / p->stepsPerSample;
+  p->sampleUs = sampleUs;
   p->lastEnd = -1;
   p->steps = kSearchRing;  // steps count from here, so that the rings reach back from the start
   p->decided = kSearchRing;

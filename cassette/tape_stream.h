@@ -32,6 +32,7 @@ struct TapePulseSearch {
   float sign;          // 1: pulses are high first; -1: low first (an inverted recording)
   int stepsPerSample;
   double stepFrames;
+  double sampleUs;
   // Lengths in steps, for short [0] and long [1] pulses: each half, and the whole pulse.
   int highMin[2], highMax[2], lowMin[2], lowMax[2], totalMin[2], totalMax[2];
   double highCost[2][kSearchMaxHalf + 1];  // [kind][steps]: what a half of that length costs

@@ -84,7 +84,7 @@ void BM_DecodeNoisyMono44100(benchmark::State& state) {
   RunDecoder(state, frames, 44100, 1);
 }
 
-// Below 16000 Hz the pulses come from the pulse search, not the edges.
+// Below 32000 Hz the pulses come from the pulse search, not the edges.
 void BM_DecodeMono8000(benchmark::State& state) {
   static const std::vector<float> frames = Recording(8000);
   RunDecoder(state, frames, 8000, 1);

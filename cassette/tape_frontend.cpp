@@ -1,7 +1,8 @@
-// The front end of one channel: a low-pass against noise, a high-pass against DC and hum, then
-// edges found with a hysteresis that follows the pulses' height. An edge's time is the zero
-// crossing just before the level passed the hysteresis, interpolated between the two samples.
-// At the low rates the filtered samples go to the pulse search instead (tape_pulses.cpp).
+// The front end of one channel: clicks taken out (the middle of five samples), a low-pass against
+// noise, a high-pass against DC and hum, then edges found with a hysteresis that follows the
+// pulses' height. An edge's time is the zero crossing just before the level passed the
+// hysteresis, interpolated between the two samples.
+// Below 32000 Hz the filtered samples go to the pulse search instead (tape_pulses.cpp).
 #include <cmath>
 
 #include "cassette/tape_stream.h"
@@ -13,7 +14,6 @@ constexpr double kHighPassHz = 150.0;
 constexpr float kHysteresisShare = 0.2f;  // of the pulses' height
 constexpr float kLevelFloor = 1e-5f;
 constexpr double kDropAfterUs = 3000.0;   // no half pulse is this long
-constexpr uint32_t kMedianFromHz = 32000;  // a half pulse is six samples or more from here
 
 }  // namespace
 
@@ -27,7 +27,9 @@ void HandOn(TapeFrontEnd* front, bool rising, double time) {
 
 namespace {
 
-// The middle of five samples: a click of one or two samples goes, an edge stays where it is.
+// The middle of five samples: a click of one or two samples goes, an edge stays where it is. The
+// edge reader serves the rates from 32000 Hz up (the pulse search the lower ones), where a half
+// pulse is six samples or more.
 float Lower(float a, float b) { return b < a ? b : a; }
 float Higher(float a, float b) { return a < b ? b : a; }
 
@@ -91,7 +93,6 @@ void StartFrontEnd(TapeFrontEnd* front, uint32_t sampleRate, TapeStream* rising,
   front->minHalf = clickUs * rate / 1e6;
   front->rising = rising;
   front->falling = falling;
-  front->median = sampleRate >= kMedianFromHz;
 }
 
 namespace {
@@ -144,19 +145,16 @@ void RunFrontEnd(TapeFrontEnd* front, const float* samples, size_t count, size_t
   const float hpGain = front->hpGain;
   double base = static_cast<double>(firstFrame) - 1.0;
   float* held = front->held;
-  const bool median = front->median;
   for (size_t i = 0; i < count; ++i) {
     float x = samples[i * stride];
     if (!(x == x)) x = 0.0f;  // NaN reads as silence; far beyond full scale as clipped
     x = x > 8.0f ? 8.0f : (x < -8.0f ? -8.0f : x);
-    if (median) {
-      float m = Median5(held[0], held[1], held[2], held[3], x);
-      held[0] = held[1];
-      held[1] = held[2];
-      held[2] = held[3];
-      held[3] = x;
-      x = m;
-    }
+    float m = Median5(held[0], held[1], held[2], held[3], x);
+    held[0] = held[1];
+    held[1] = held[2];
+    held[2] = held[3];
+    held[3] = x;
+    x = m;
     lp += lpGain * (x - lp);
     hp = hpGain * (hp + lp - lpPrev);
     lpPrev = lp;

@@ -1,23 +1,25 @@
-// The pulse search of the low rates. At 8000 Hz a short pulse's half is one to three samples, at
-// 16000 Hz three to five: one noisy sample past a threshold makes or loses an edge, one edge a
-// sample off turns a short pulse into a long one, and a click splits a half. So below
+// The pulse search of the rates below 32000 Hz. At 8000 Hz a short pulse's half is one to three
+// samples, at 22050 Hz five or six: one noisy sample past a threshold makes or loses an edge,
+// one edge a sample off turns a short pulse into a long one, and a click splits a half. So below
 // kSearchBelowHz the pulses are not read edge by edge but found whole: the signal is taken as a
 // sequence of pulses, each high then low, each half and the whole pulse as long as a short or a
-// long pulse at the tape's speed allows (a sample either way for the edges' rounding). Of all
-// such sequences the search (Viterbi's, over steps of a sample or half a sample) keeps the one
-// that best correlates with the samples; once a pulse lies kSearchLag steps back its end is
-// sure, and the pulse goes to its stream with its kind. The edges are timed between the samples
-// around them, as the hysteresis front end does, and the stream judges the pulse by them too.
+// long pulse at the tape's speed allows (a sample either way for the edges' rounding; wider while
+// the speed is not known). Of all such sequences the search (Viterbi's, over steps of a sample or
+// half a sample) keeps the one that best correlates with the samples; once a pulse lies
+// kSearchLag steps back its end is sure, and the pulse goes to its stream with its kind. The
+// edges are timed between the samples around them, as the hysteresis front end does, and the
+// stream judges the pulse by them too.
 #include <cmath>
 
 #include "cassette/tape_stream.h"
 
 namespace {
 
-constexpr uint32_t kSearchBelowHz = 20000;
+constexpr uint32_t kSearchBelowHz = 32000;
 constexpr double kSearchStepUs = 62.5;      // a sample at 16000 Hz
 constexpr double kCoarseSampleUs = 100.0;    // samples longer than this: below 10000 Hz
 constexpr double kSpeedSlack = 0.1;          // wow, flutter and the speed's following, each way
+constexpr double kUnknownSpeedSlack = 0.3;   // before the speed is known: 20 % fast to 20 % slow
 constexpr uint64_t kSearchLag = 512;         // steps looked ahead before a pulse is decided
 constexpr uint64_t kDecideEvery = 512;
 constexpr float kWeakShare = 0.3f;           // a pulse this weak against the height: no pulse
@@ -40,7 +42,8 @@ void SetLengths(TapePulseSearch* p, double sampleUs) {
   double stepUs = sampleUs / p->stepsPerSample;
   double split = kSplitUs * unit / stepUs;
   for (int k = 0; k < 2; ++k) {
-    double lo = unit * (1 - kSpeedSlack), hi = unit * (1 + kSpeedSlack);
+    double slack = p->stream->speedFound ? kSpeedSlack : kUnknownSpeedSlack;
+    double lo = unit * (1 - slack), hi = unit * (1 + slack);
     p->highMin[k] = ClampSteps(std::ceil((kHalfUs[k][0] * lo - sampleUs) / stepUs));
     p->highMax[k] = ClampSteps(std::floor((kHalfUs[k][0] * hi + sampleUs) / stepUs));
     p->lowMin[k] = ClampSteps(std::ceil((kHalfUs[k][1] * lo - sampleUs) / stepUs));

@@ -81,7 +81,10 @@ void TrackSpeed(TapeStream* s, double period, int kind) {
   }
   double runUnit = s->runMean / s->shortFrames;
   if (s->state == kSeekMark) {
-    if (s->runCount >= kSpeedRun && runUnit > kFastest && runUnit < kSlowest) s->unit = runUnit;
+    if (s->runCount >= kSpeedRun && runUnit > kFastest && runUnit < kSlowest) {
+      s->unit = runUnit;
+      s->speedFound = true;
+    }
     return;
   }
   if (kind == kPulseBad || s->state != kInCopy) return;

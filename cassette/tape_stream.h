@@ -56,8 +56,7 @@ struct TapePulseFinder {
 // Filters and edge finder of one channel.
 struct TapeFrontEnd {
   TapePulseFinder* pulses;  // null: edges come from the hysteresis
-  bool median;     // clicks taken out by the middle of five samples
-  float held[4];   // the samples before the present one
+  float held[4];   // the samples before the present one, for the middle of five
   float lpGain;   // one-pole low-pass against noise
   float hpGain;   // one-pole high-pass against DC, drifting offset and hum
   float lp;
@@ -107,6 +106,7 @@ struct TapeStream {
   double shortFrames;  // nominal pulse lengths at the sample rate
   double longFrames;
   double unit;         // measured against nominal pulse length (1.1: 10 % slow)
+  bool speedFound;     // unit was set from a run of short pulses
   double runMean;      // pulses of one length in a row: their mean
   uint32_t runCount;
   double nominalFrames;   // the copies read whole: their nominal length

@@ -179,6 +179,8 @@ const SignalCase kSignalCases[] = {
      false, 1.0},
     {"clicks at 16000 Hz, where one is half a short half pulse",
      Clean(16000, kFast, false, [](Samples* s, uint32_t r) { AddClicks(s, r, 4, 9); }), false, 1.0},
+    {"clicks at 22050 Hz", Clean(22050, kFast, false, [](Samples* s, uint32_t r) { AddClicks(s, r, 6, 10); }),
+     false, 1.0},
     {"noise before, between and after", NoiseAround, false, 1.0},
     {"right of two channels, left silent", OnChannel(2, 1, false), false, 1.0, 1},
     {"third of four channels, others noisy", OnChannel(4, 2, true), false, 1.0, 2},

@@ -26,6 +26,8 @@ constexpr float kWeakShare = 0.3f;           // a pulse this weak against the he
 constexpr float kLevelFade = 0.999f;         // the height's fall, pulse by pulse
 constexpr double kLengthCost = 0.5;          // per square sample a half is off its length
 static_assert(kSearchLag + kDecideEvery + 4 * static_cast<uint64_t>(kSearchMaxHalf) < kSearchHistory);
+static_assert(2 * kSearchMaxHalf < static_cast<int>(kSearchRing));  // a whole pulse fits the rings
+static_assert(kSearchMaxHalf < 32);                                // and its halves fit PackPulse
 
 constexpr double kHalfUs[2][2] = {{kShortHighUs, kShortLowUs}, {kLongHighUs, kLongLowUs}};
 constexpr double kSplitUs = (kShortPulseUs + kLongPulseUs) / 2.0;  // shorter: a short pulse

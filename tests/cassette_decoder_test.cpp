@@ -449,6 +449,7 @@ TEST(TapeDecoder, NeverCallsAWrongFileSound) {
   SweepDamage(TapeForm{600, 600, true}, 30, 2025);
   // At 22050 Hz, where a click of two samples is nearly half a short half pulse.
   SweepDamage(kFast, 30, 2028, 22050);
+  SweepDamage(TapeForm{600, 600, true}, 20, 2029, 22050);
   // At 8000 Hz, where a half pulse is a sample or two.
   SweepDamage(kFast, 40, 2026, 8000);
   SweepDamage(TapeForm{600, 600, true}, 30, 2027, 8000);

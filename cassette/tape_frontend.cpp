@@ -97,6 +97,20 @@ void StartFrontEnd(TapeFrontEnd* front, uint32_t sampleRate, TapeStream* rising,
 
 namespace {
 
+// NaN reads as silence, far beyond full scale as clipped.
+float Bounded(float x) {
+  if (!(x == x)) return 0.0f;
+  return x > 8.0f ? 8.0f : (x < -8.0f ? -8.0f : x);
+}
+
+// The one-pole low-pass, then the high-pass, over one sample.
+float Filter(float x, float lpGain, float hpGain, float* lp, float* lpPrev, float* hp) {
+  *lp += lpGain * (x - *lp);
+  *hp = hpGain * (*hp + *lp - *lpPrev);
+  *lpPrev = *lp;
+  return *hp;
+}
+
 // The same filters, the pulses then found by the pulse search.
 void RunPulseFinderOver(TapeFrontEnd* front, const float* samples, size_t count, size_t stride,
                         uint64_t firstFrame) {
@@ -106,13 +120,8 @@ void RunPulseFinderOver(TapeFrontEnd* front, const float* samples, size_t count,
   const float lpGain = front->lpGain;
   const float hpGain = front->hpGain;
   for (size_t i = 0; i < count; ++i) {
-    float x = samples[i * stride];
-    if (!(x == x)) x = 0.0f;
-    x = x > 8.0f ? 8.0f : (x < -8.0f ? -8.0f : x);
-    lp += lpGain * (x - lp);
-    hp = hpGain * (hp + lp - lpPrev);
-    lpPrev = lp;
-    RunPulseFinder(front->pulses, hp, firstFrame + i);
+    float v = Filter(Bounded(samples[i * stride]), lpGain, hpGain, &lp, &lpPrev, &hp);
+    RunPulseFinder(front->pulses, v, firstFrame + i);
   }
   front->lp = lp;
   front->lpPrev = lpPrev;
@@ -146,19 +155,13 @@ void RunFrontEnd(TapeFrontEnd* front, const float* samples, size_t count, size_t
   double base = static_cast<double>(firstFrame) - 1.0;
   float* held = front->held;
   for (size_t i = 0; i < count; ++i) {
-    float x = samples[i * stride];
-    if (!(x == x)) x = 0.0f;  // NaN reads as silence; far beyond full scale as clipped
-    x = x > 8.0f ? 8.0f : (x < -8.0f ? -8.0f : x);
+    float x = Bounded(samples[i * stride]);
     float m = Median5(held[0], held[1], held[2], held[3], x);
     held[0] = held[1];
     held[1] = held[2];
     held[2] = held[3];
     held[3] = x;
-    x = m;
-    lp += lpGain * (x - lp);
-    hp = hpGain * (hp + lp - lpPrev);
-    lpPrev = lp;
-    float v = hp;
+    float v = Filter(m, lpGain, hpGain, &lp, &lpPrev, &hp);
     float a = std::fabs(v);
     if (a > front->halfPeak) front->halfPeak = a;
     if ((v < 0.0f) != (prev < 0.0f)) {

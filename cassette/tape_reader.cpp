@@ -429,6 +429,22 @@ void StartStream(TapeStream* stream, TapeDecoder* decoder, int index, uint32_t s
   }
 }
 
+namespace {
+
+// A pulse of `kind`, however found: it sets the speed, and in a block copy it is in doubt when its
+// halves do not fit its kind, or, with `againstTimed`, when timed edge to edge it reads as the
+// other kind or near the middle of the two.
+void ReadPulse(TapeStream* s, int kind, double start, double period, bool againstTimed) {
+  TrackSpeed(s, period, kind & ~kPulseDoubt);
+  if (kind != kPulseBad && s->state == kInCopy) {
+    bool other = againstTimed && Classify(s, period) != (kind & kPulseLong);
+    if (other || !HalvesFit(s, kind & kPulseLong, start, period)) kind |= kPulseDoubt;
+  }
+  Dispatch(s, kind, start);
+}
+
+}  // namespace
+
 void TakeEdge(TapeStream* s, double frame) {
   if (!StreamActive(s->decoder, s->index)) return;
   if (!s->haveEdge) {
@@ -442,32 +458,17 @@ void TakeEdge(TapeStream* s, double frame) {
   s->lastFrame = static_cast<uint64_t>(frame);
   int kind = Classify(s, period);
   if (s->state != kInCopy) kind &= ~kPulseDoubt;
-  TrackSpeed(s, period, kind & ~kPulseDoubt);
-  if (kind != kPulseBad && s->state == kInCopy && !HalvesFit(s, kind & kPulseLong, start, period)) {
-    kind |= kPulseDoubt;
-  }
-  Dispatch(s, kind, start);
+  ReadPulse(s, kind, start, period, false);
 }
 
+// The search's pulse must say the same as its edges: where a half pulse is a few samples, a click
+// can swap a short and a long pulse, which the check cannot see, and the pulses it leaves read
+// otherwise, or near the middle of the two kinds, when timed edge to edge.
 void TakePulse(TapeStream* s, double start, double middle, double end, int kind) {
   if (!StreamActive(s->decoder, s->index)) return;
-  s->haveEdge = true;
   s->middle = middle;
-  s->lastEdge = end;
   if (kind != kPulseBad) s->lastFrame = static_cast<uint64_t>(end);  // where the pulses ran to
-  TrackSpeed(s, end - start, kind & ~kPulseDoubt);
-  // Timed edge to edge, the pulse must say the same as the search: one that lies near the middle
-  // of the two kinds, reads as the other kind, or has halves that do not fit is in doubt. Where a
-  // half pulse is a few samples, a click can swap a short and a long pulse, which the check
-  // cannot see; the pulses it leaves are of that sort.
-  if (kind != kPulseBad && s->state == kInCopy) {
-    int timed = Classify(s, end - start);
-    if (timed != (kind & kPulseLong) || !HalvesFit(s, kind & kPulseLong, start, end - start)) {
-      kind |= kPulseDoubt;
-    }
-  }
-  if (s->state != kInCopy) kind &= ~kPulseDoubt;
-  Dispatch(s, kind, start);
+  ReadPulse(s, kind, start, end - start, true);
 }
 
 // The recording ended: a block still being read is reported, whole when a copy already passed,

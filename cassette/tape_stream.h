@@ -19,7 +19,7 @@ constexpr uint8_t kPulseDoubt = 4;
 
 struct TapeStream;
 
-// At low rates a half pulse is a sample or three, and one noisy sample makes or loses an edge:
+// Below 32000 Hz a half pulse is a few samples, and one noisy sample makes or loses an edge:
 // there the pulses come from the most likely sequence of whole pulses (see tape_pulses.cpp). This
 // is the search's state, one for each polarity of a channel.
 constexpr int kSearchMaxHalf = 24;      // steps in the longest half the search holds
@@ -169,7 +169,7 @@ void StartStream(TapeStream* stream, TapeDecoder* decoder, int index, uint32_t s
 void TakeEdge(TapeStream* stream, double frame);
 // A whole pulse found by the pulse search: its start, the change of level, its end, and its kind.
 void TakePulse(TapeStream* stream, double start, double middle, double end, int kind);
-// The pulse search of a front end at a low rate (StartFrontEnd sets it up when the rate calls for
+// The pulse search of a front end below 32000 Hz (the decoder sets it up when the rate calls for
 // it), run over filtered samples, and finished at the end of the recording.
 bool PulseSearchWanted(uint32_t sampleRate);
 void StartPulseFinder(TapePulseFinder* finder, uint32_t sampleRate, TapeStream* rising,
